@@ -1,0 +1,53 @@
+#pragma once
+// Reads one named member of a zip archive (a jar) whole into memory.
+//
+// Contract the callers rely on:
+//   status 1  - found and decompressed; data holds length bytes plus one NUL byte
+//   status 0  - not read (no file, no zip, no such member, encrypted, unsupported
+//               method, damaged, too large, out of memory); data null, length 0
+//   status 2+ - the reader could not be set up at all; nothing allocated
+// The caller releases a status 0/1 record with freeArchiveMember, never with free.
+// Names are matched byte for byte and case-sensitively. Nothing is ever shown to
+// the user and nothing is logged.
+#include <cstdint>
+
+struct MemberBuffer {
+    uint32_t length;
+    char* data;
+};
+
+// A member whose uncompressed size exceeds this counts as absent: a hostile jar
+// must not make the shell allocate and inflate gigabytes for every icon it draws.
+constexpr uint32_t kMaxMemberSize = 16u * 1024u * 1024u;
+
+// Where the archive's bytes come from: a file, or memory for tests and fuzzing.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual uint64_t size() const = 0;
+    // Reads exactly length bytes at offset; false when that is not possible.
+    virtual bool readAt(uint64_t offset, void* destination, uint32_t length) = 0;
+};
+
+class MemorySource : public ByteSource {
+public:
+    MemorySource(const void* data, uint64_t size) : data_(static_cast<const uint8_t*>(data)), size_(size) {}
+    uint64_t size() const override { return size_; }
+    bool readAt(uint64_t offset, void* destination, uint32_t length) override;
+
+private:
+    const uint8_t* data_;
+    uint64_t size_;
+};
+
+// The archive path is ANSI text in the system code page on Windows, a plain
+// byte path elsewhere.
+int readArchiveMember(const char* archivePath, const char* memberName, MemberBuffer* out);
+int readArchiveMemberFrom(ByteSource& source, const char* memberName, MemberBuffer* out);
+void freeArchiveMember(MemberBuffer* buffer);
+
+// Member names read by the shell extension.
+#define MEMBER_ICON "shell-meta-inf/icons/icon.ico"
+#define MEMBER_DESCRIPTION "shell-meta-inf/description"
+#define MEMBER_VERSION "shell-meta-inf/version"
+#define MEMBER_STARTOPTIONS "shell-meta-inf/startoptions"

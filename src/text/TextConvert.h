@@ -1,0 +1,34 @@
+#pragma once
+// Strict conversions between UTF-8, UTF-16 and (on Windows) the ANSI code page,
+// the quote-joined name list and the string-record stream. Every string result
+// is a new coreAlloc block owned by the caller (released with coreFree), or null
+// on failure; nothing is ever substituted for a bad sequence.
+#include <cstddef>
+#include <cstdio>
+
+#include "text/WideChar.h"
+
+// length bytes of UTF-8 (need not be terminated) -> new UTF-16 string, or null.
+WChar* utf8ToWide(const char* bytes, size_t length);
+// count units of UTF-16 (terminator not counted) -> new UTF-8 string, or null.
+char* wideToUtf8(const WChar* text, size_t count);
+
+// Double-NUL list -> "\"a\" \"b\" " (every item quoted and followed by a blank).
+char* quoteJoinList(const char* list);
+WChar* quoteJoinListW(const WChar* list);
+
+// String records: a 4-byte big-endian length N, then N bytes of UTF-8.
+// count -1 means the whole string up to its terminator. Result: bytes written or -1.
+long writeStringRecord(FILE* out, const WChar* text, long count);
+long writeStringRecordList(FILE* out, const WChar* list);
+long writeStringListEnd(FILE* out);
+
+// Appending at a running end pointer: copies text (without terminator) to end,
+// terminates, and returns the new end.
+char* appendText(char* end, const char* text);
+WChar* appendText(WChar* end, const WChar* text);
+
+#ifdef _WIN32
+// ANSI (CP_ACP) -> new UTF-16 string; null in, null out.
+WChar* ansiToWide(const char* text);
+#endif

@@ -1,0 +1,17 @@
+#pragma once
+// The UTF-16 code unit of the core. On Windows it is wchar_t, so Win32 calls
+// take core strings without casts; elsewhere char16_t.
+#include <cstddef>
+
+#ifdef _WIN32
+typedef wchar_t WChar;
+#else
+typedef char16_t WChar;
+#endif
+
+// Number of units before the terminating 0 unit.
+inline size_t wideLength(const WChar* text) {
+    size_t n = 0;
+    while (text[n] != 0) ++n;
+    return n;
+}
