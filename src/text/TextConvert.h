@@ -9,8 +9,13 @@
 #include "text/WideChar.h"
 
 // length bytes of UTF-8 (need not be terminated) -> new UTF-16 string, or null.
+// Only well-formed UTF-8 is accepted: overlong forms, encoded surrogates, values
+// above 0x10FFFF, stray continuation bytes and a sequence cut off by the end
+// give null. Zero bytes give an empty string; a NUL byte gives a 0 unit, so the
+// result reads as ending there. No byte-order mark is skipped.
 WChar* utf8ToWide(const char* bytes, size_t length);
 // count units of UTF-16 (terminator not counted) -> new UTF-8 string, or null.
+// A surrogate that is not part of a high-low pair gives null.
 char* wideToUtf8(const WChar* text, size_t count);
 
 // Double-NUL list -> "\"a\" \"b\" " (every item quoted and followed by a blank).
@@ -20,13 +25,19 @@ WChar* quoteJoinListW(const WChar* list);
 // String records: a 4-byte big-endian length N, then N bytes of UTF-8.
 // count -1 means the whole string up to its terminator. Result: bytes written or -1.
 long writeStringRecord(FILE* out, const WChar* text, long count);
+// One record per item of a wide double-NUL list. A null or empty list gives -1
+// and writes nothing; after a failed record the earlier ones stay written.
 long writeStringRecordList(FILE* out, const WChar* list);
+// The record of length 0 that tells the reader the names are complete: 4 or -1.
 long writeStringListEnd(FILE* out);
 
 // Appending at a running end pointer: copies text (without terminator) to end,
 // terminates, and returns the new end.
 char* appendText(char* end, const char* text);
 WChar* appendText(WChar* end, const WChar* text);
+
+// New NUL-terminated copy of length bytes, or null.
+char* copyText(const char* text, size_t length);
 
 #ifdef _WIN32
 // ANSI (CP_ACP) -> new UTF-16 string; null in, null out.

@@ -1,0 +1,240 @@
+#include "text/MetadataText.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstring>
+
+#include "text/CoreAlloc.h"
+#include "text/Holder.h"
+#include "text/TextConvert.h"
+
+// The text of a shell-meta-inf member, as read here:
+//
+//   text    = *( line / eol ) [ NUL *OCTET ]   ; also ends where its length ends
+//   line    = 1*( OCTET except CR, LF, NUL )   ; empty lines do not exist
+//   eol     = CR / LF                          ; in any mix and any number
+//   line    =/ key value
+//   key     = the bytes up to and including the first "="
+//   value   = the rest of the line, untrimmed
+//
+// A line "has" a key when it starts with exactly the key's bytes (the key
+// includes its "="); nothing is skipped or folded before the comparison.
+// Escapes are undone per line, after the text has been cut into lines.
+
+namespace {
+
+bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+// Walks the non-empty lines of a text in order.
+class LineScanner {
+public:
+    LineScanner(const char* bytes, size_t length) : text_(bytes), end_(bytes ? length : 0) {}
+
+    // The next non-empty line as [*start, *start + *length); false at the end.
+    bool next(const char** start, size_t* length) {
+        while (pos_ < end_ && isLineEnd(text_[pos_])) ++pos_;
+        if (pos_ < end_ && text_[pos_] == '\0') end_ = pos_;
+        if (pos_ >= end_) return false;
+        size_t first = pos_;
+        while (pos_ < end_ && !isLineEnd(text_[pos_]) && text_[pos_] != '\0') ++pos_;
+        *start = text_ + first;
+        *length = pos_ - first;
+        return true;
+    }
+
+private:
+    const char* text_;
+    size_t end_;
+    size_t pos_ = 0;
+};
+
+bool lineHasKey(const char* line, size_t length, const char* key) {
+    if (!key) return false;
+    size_t keyLength = std::strlen(key);
+    return keyLength <= length && std::memcmp(line, key, keyLength) == 0;
+}
+
+// What an escape "\c" stands for; false when c is no escape letter (the
+// backslash and c then stay as they are).
+bool escapeReplacement(char c, const char* lineBreak, const char** piece, size_t* pieceLength) {
+    switch (c) {
+        case '\\':
+            *piece = "\\";
+            *pieceLength = 1;
+            return true;
+        case 't':
+            *piece = "\t";
+            *pieceLength = 1;
+            return true;
+        case 'n':
+            *piece = lineBreak;
+            *pieceLength = std::strlen(lineBreak);
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Adds n bytes to a running size; false when the sum would not fit.
+bool addSize(size_t* total, size_t n) {
+    if (n > SIZE_MAX - *total) return false;
+    *total += n;
+    return true;
+}
+
+// Undoes the escapes of length bytes into out, or only measures when out is
+// null. Returns the number of bytes produced (no terminator), or SIZE_MAX when
+// that does not fit in memory.
+size_t unescapeInto(char* out, const char* text, size_t length, const char* lineBreak) {
+    size_t produced = 0;
+    auto emit = [&](const char* piece, size_t n) {
+        if (out) std::memcpy(out + produced, piece, n);
+        return addSize(&produced, n);
+    };
+    bool pendingBackslash = false;
+    for (size_t i = 0; i < length; ++i) {
+        char c = text[i];
+        bool fits;
+        if (!pendingBackslash) {
+            pendingBackslash = c == '\\';
+            fits = pendingBackslash || emit(&text[i], 1);
+        } else {
+            pendingBackslash = false;
+            const char* piece;
+            size_t pieceLength;
+            fits = escapeReplacement(c, lineBreak, &piece, &pieceLength) ? emit(piece, pieceLength)
+                                                                         : emit(&text[i - 1], 2);
+        }
+        if (!fits) return SIZE_MAX;
+    }
+    // A backslash at the very end of the line escapes nothing and is dropped.
+    return produced;
+}
+
+// The description keys: the full locale name ("en_US="), its language ("en=")
+// and the default. A name shorter than five characters forms the first key
+// from the whole name ("en" gives "en=").
+constexpr size_t kFullLocaleLength = 5;
+constexpr size_t kLanguageLength = 2;
+constexpr char kDefaultKey[] = "default=";
+
+void formKey(char* key, const char* localeName, size_t maxLength) {
+    size_t n = 0;
+    while (n < maxLength && localeName[n] != '\0') ++n;
+    std::memcpy(key, localeName, n);
+    key[n] = '=';
+    key[n + 1] = '\0';
+}
+
+}  // namespace
+
+char* unescapeValue(const char* text, size_t length, const char* lineBreak) {
+    if (!text) return nullptr;
+    if (!lineBreak) lineBreak = "";
+    size_t size = unescapeInto(nullptr, text, length, lineBreak);
+    if (size == SIZE_MAX) return nullptr;
+    char* result = coreAllocArray<char>(size + 1);
+    if (!result) return nullptr;
+    unescapeInto(result, text, length, lineBreak);
+    result[size] = '\0';
+    return result;
+}
+
+char** splitMetadataLines(const char* bytes, size_t length, const char* lineBreak) {
+    size_t count = 0;
+    const char* line;
+    size_t lineLength;
+    for (LineScanner scan(bytes, length); scan.next(&line, &lineLength);) ++count;
+
+    if (count == SIZE_MAX) return nullptr;
+    char** lines = coreAllocArray<char*>(count + 1);
+    if (!lines) return nullptr;
+    size_t made = 0;
+    lines[0] = nullptr;
+    for (LineScanner scan(bytes, length); scan.next(&line, &lineLength);) {
+        char* unescaped = unescapeValue(line, lineLength, lineBreak);
+        if (!unescaped) {
+            freeLines(lines);
+            return nullptr;
+        }
+        lines[made++] = unescaped;
+        lines[made] = nullptr;
+    }
+    return lines;
+}
+
+int findLineIndexByPrefix(char* const* lines, const char* key) {
+    if (!lines || !key) return -1;
+    size_t keyLength = std::strlen(key);
+    for (int i = 0; lines[i] && i < INT_MAX; ++i)
+        if (std::strncmp(lines[i], key, keyLength) == 0) return i;
+    return -1;
+}
+
+void** mapLines(char* const* lines, LineTransform transform, void* userData) {
+    if (!lines || !transform) return nullptr;
+    size_t count = 0;
+    while (lines[count]) ++count;
+    if (count == SIZE_MAX) return nullptr;
+    void** mapped = coreAllocArray<void*>(count + 1);
+    if (!mapped) return nullptr;
+    for (size_t i = 0; i <= count; ++i) mapped[i] = nullptr;
+    // The first line that the transform refuses ends the array: anything stored
+    // after a null entry could never be reached, and freeLines would leak it.
+    for (size_t i = 0; i < count; ++i) {
+        mapped[i] = transform(lines[i], userData);
+        if (!mapped[i]) break;
+    }
+    return mapped;
+}
+
+void freeLineArray(void** lines) {
+    if (!lines) return;
+    for (size_t i = 0; lines[i]; ++i) coreFree(lines[i]);
+    coreFree(lines);
+}
+
+char* findKeyLine(const char* bytes, size_t length, const char* key1, const char* key2,
+                  const char* key3) {
+    const char* key2Line = nullptr;
+    size_t key2Length = 0;
+    const char* key3Line = nullptr;
+    size_t key3Length = 0;
+    const char* line;
+    size_t lineLength;
+    for (LineScanner scan(bytes, length); scan.next(&line, &lineLength);) {
+        if (lineHasKey(line, lineLength, key1)) return copyText(line, lineLength);
+        if (!key2Line && lineHasKey(line, lineLength, key2)) {
+            key2Line = line;
+            key2Length = lineLength;
+        } else if (!key3Line && lineHasKey(line, lineLength, key3)) {
+            key3Line = line;
+            key3Length = lineLength;
+        }
+    }
+    if (key2Line) return copyText(key2Line, key2Length);
+    if (key3Line) return copyText(key3Line, key3Length);
+    return nullptr;
+}
+
+WChar* describeFromText(const char* bytes, size_t length, const char* localeName,
+                        const char* lineBreak) {
+    if (!localeName) return nullptr;
+    // Keys live on the stack: lookups on several shell threads share nothing.
+    char fullKey[kFullLocaleLength + 2];
+    char languageKey[kLanguageLength + 2];
+    formKey(fullKey, localeName, kFullLocaleLength);
+    formKey(languageKey, localeName, kLanguageLength);
+    // An empty name would give the key "=", which no description means.
+    bool named = localeName[0] != '\0';
+
+    CorePtr<char> line(findKeyLine(bytes, length, named ? fullKey : nullptr,
+                                   named ? languageKey : nullptr, kDefaultKey));
+    if (!line) return nullptr;
+    const char* equals = std::strchr(line.get(), '=');
+    if (!equals) return nullptr;
+    const char* value = equals + 1;
+    CorePtr<char> unescaped(unescapeValue(value, std::strlen(value), lineBreak));
+    if (!unescaped) return nullptr;
+    return utf8ToWide(unescaped.get(), std::strlen(unescaped.get()));
+}
