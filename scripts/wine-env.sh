@@ -1,0 +1,26 @@
+# Sourced: the environment of the private Wine prefix of a Windows build tree.
+# usage: . scripts/wine-env.sh BUILD_DIR
+_build=$(cd "${1:?wine-env.sh needs the build dir}" && pwd)
+export WINEPREFIX="$_build/wineprefix"
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe,mscoree,mshtml=d"
+unset _build
+
+# Creates the prefix when missing and starts a persistent wineserver. Wine's
+# first process leaves background processes that inherit its output, so its
+# output goes to a file, never into a pipe that a caller is reading.
+wine_start() {
+  mkdir -p "$WINEPREFIX"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot -i >"$WINEPREFIX/../wineboot.log" 2>&1 </dev/null
+  fi
+  wineserver -p >/dev/null 2>&1 </dev/null
+  # wineboot again makes sure the desktop and services run on this display.
+  wine wineboot >/dev/null 2>&1 </dev/null || true
+}
+
+wine_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+}

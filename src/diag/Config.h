@@ -1,0 +1,16 @@
+#pragma once
+// The configuration values under the class's own key. They are read afresh on
+// every use, so a change takes effect at once.
+#include <windows.h>
+
+#define CONFIG_KEY_PATH "CLSID\\{5C2B91E4-7A06-4d3f-9E18-B40C6A2F7D95}\\config"
+#define CONFIG_DEBUG_LOG "debugLog"
+#define CONFIG_DROP_SHOW_INFO "DropTarget_Debug_ShowInfo"
+#define CONFIG_DEFAULT_ICON "DefaultIcon"
+
+// One REG_SZ value as a new coreAlloc text, always terminated; null when the key
+// or value is missing, has another type, or memory runs out.
+char* readRegistryString(HKEY root, const char* subkey, const char* valueName);
+char* readConfigValue(const char* valueName);
+// On exactly when the value is a REG_SZ holding "1".
+bool isConfigFlagSet(const char* valueName);

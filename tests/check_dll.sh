@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# check_dll.sh Morvane.dll: the DLL exports exactly the four COM entry points by
+# name and imports nothing but Windows system DLLs.
+set -euo pipefail
+dll=$1
+dump=$(i686-w64-mingw32-objdump -p "$dll")
+exports=$(awk '/\[Ordinal\/Name Pointer\] Table/{f=1;next} f&&/^[ \t]*\[/{print $NF;next} f{exit}' <<<"$dump" | sort | tr '\n' ' ')
+want="DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer "
+if [ "$exports" != "$want" ]; then echo "exports: got '$exports', want '$want'"; exit 1; fi
+imports=$(awk '/DLL Name:/{print toupper($3)}' <<<"$dump" | sort -u | tr '\n' ' ')
+allowed=" KERNEL32.DLL USER32.DLL ADVAPI32.DLL SHELL32.DLL OLE32.DLL COMCTL32.DLL GDI32.DLL MSVCRT.DLL "
+for d in $imports; do
+  case "$allowed" in *" $d "*) ;; *) echo "imports a non-system DLL: $d (all: $imports)"; exit 1;; esac
+done
+echo "exports: $exports"
+echo "imports: $imports"
