@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# The main job for a newcomer: installs what is missing, builds the DLL and the
+# shell host, builds the example jars with the JDK's jar, registers Morvane.dll
+# in a private Wine prefix and shows what the Windows shell would show for the
+# example jars: interfaces, registry entries, icons, tooltips, drops, the
+# Version page. Each part lives in scripts/demo/NN-name.sh.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+bash scripts/setup.sh
+BUILD="$root/build/win32"
+echo "== building the Windows tree ($BUILD)"
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
+ninja -C "$BUILD" Morvane shellhost >/dev/null
+
+if [ -z "${DISPLAY:-}" ]; then
+  # Property sheets and message boxes need a display; the whole demo runs in one.
+  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+
+. scripts/wine-env.sh "$BUILD"
+DEMO_OUT="$BUILD/demo"
+EXAMPLES_OUT="$DEMO_OUT/examples"
+rm -rf "$DEMO_OUT"; mkdir -p "$EXAMPLES_OUT"
+export BUILD DEMO_OUT EXAMPLES_OUT
+
+section() { printf '\n== %s\n' "$*"; }
+# The shell host under Wine; its output goes through a file, never a pipe that
+# Wine's background processes could keep open.
+shellhost() {
+  local out="$DEMO_OUT/shellhost.out"
+  local rc=0
+  wine "$BUILD/bin/shellhost.exe" "$@" >"$out" 2>&1 </dev/null || rc=$?
+  tr -d '\r' <"$out"
+  return $rc
+}
+# Unix path -> the path Windows programs see under Wine.
+winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
+
+section "building the example jars"
+for dir in examples/*/; do
+  name=$(basename "$dir")
+  bash examples/build.sh "$dir" "$EXAMPLES_OUT/$name.jar"
+  echo "$EXAMPLES_OUT/$name.jar"
+done
+
+section "private Wine prefix: $WINEPREFIX"
+wine_start
+trap wine_stop EXIT
+
+for part in scripts/demo/[0-9]*.sh; do
+  . "$part"
+done
+section "done"
