@@ -1,0 +1,86 @@
+// Taking over the default icon of the jarfile type: the former default is kept
+// under the saved-icon value, with its own type and bytes, and comes back at
+// unregistration.
+#include <cstring>
+
+#include "com/WinHolders.h"
+#include "registration/RegistryWrite.h"
+#include "registration/SelfRegistration.h"
+#include "text/Holder.h"
+
+namespace {
+
+bool valueExists(HKEY key, const char* name) {
+    return RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+enum class CopyOutcome { nothingThere, copied, failed };
+
+// Copies the value `from` to the value `to` of the same key, type and bytes
+// unchanged. Returns kRegistrationInternalError when memory runs out, else 0;
+// *outcome tells whether there was a non-empty value to copy and whether the
+// copy was written.
+LONG copyValue(HKEY key, const char* from, const char* to, CopyOutcome* outcome) {
+    *outcome = CopyOutcome::nothingThere;
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExA(key, from, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0) return 0;
+    CorePtr<BYTE> bytes(static_cast<BYTE*>(coreAlloc(size)));
+    if (!bytes) return kRegistrationInternalError;
+    *outcome = CopyOutcome::failed;
+    DWORD read = size;
+    if (RegQueryValueExA(key, from, nullptr, &type, bytes.get(), &read) != ERROR_SUCCESS) return 0;
+    if (RegSetValueExA(key, to, 0, type, bytes.get(), read) == ERROR_SUCCESS) *outcome = CopyOutcome::copied;
+    return 0;
+}
+
+// Whether the default value is still the per-instance marker that
+// registration wrote, and so ours to remove.
+bool defaultIsOurs(HKEY iconKey) {
+    char text[sizeof(PER_INSTANCE_ICON) + 1] = {};
+    DWORD type = 0;
+    DWORD size = sizeof(text) - 1;
+    if (RegQueryValueExA(iconKey, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS)
+        return false;
+    return type == REG_SZ && strcmp(text, PER_INSTANCE_ICON) == 0;
+}
+
+}  // namespace
+
+LONG saveDefaultIcon(HKEY fileTypeKey) {
+    RegKey icon;
+    LONG rc = openOrCreateKey(fileTypeKey, DEFAULT_ICON_KEY, icon.put());
+    if (rc != ERROR_SUCCESS) return rc;
+    // An icon saved by an earlier registration is never overwritten: by now
+    // the default holds our own marker.
+    if (!valueExists(icon.get(), SAVED_ICON_VALUE)) {
+        CopyOutcome outcome;
+        rc = copyValue(icon.get(), nullptr, SAVED_ICON_VALUE, &outcome);
+        if (rc != 0) return rc;
+    }
+    return writeKeyDefault(icon.get(), PER_INSTANCE_ICON);
+}
+
+LONG restoreDefaultIcon(HKEY fileTypeKey) {
+    RegKey icon;
+    LONG rc = RegOpenKeyExA(fileTypeKey, DEFAULT_ICON_KEY, 0, KEY_READ | KEY_WRITE, icon.put());
+    if (rc != ERROR_SUCCESS) return rc;
+    CopyOutcome outcome;
+    rc = copyValue(icon.get(), SAVED_ICON_VALUE, nullptr, &outcome);
+    if (rc != 0) return rc;
+    switch (outcome) {
+        case CopyOutcome::copied:
+            RegDeleteValueA(icon.get(), SAVED_ICON_VALUE);
+            break;
+        case CopyOutcome::nothingThere:
+            // Without a saved icon only our own marker goes: a default that
+            // someone else set (the Java installer, when this library was
+            // never registered) stays.
+            if (defaultIsOurs(icon.get())) RegDeleteValueA(icon.get(), nullptr);
+            break;
+        case CopyOutcome::failed:
+            // The saved icon stays where it is rather than being lost.
+            break;
+    }
+    return 0;
+}

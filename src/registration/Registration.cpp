@@ -1,5 +1,0 @@
-#include <windows.h>
-
-STDAPI DllRegisterServer() { return E_NOTIMPL; }
-
-STDAPI DllUnregisterServer() { return E_NOTIMPL; }

@@ -1,0 +1,18 @@
+#pragma once
+// The four small writes that self-registration makes all of its entries with.
+// Each returns the registry function's code unchanged (0 is success); the key
+// arguments are open keys that the caller closes.
+#include <windows.h>
+
+// The key's default value as REG_SZ, the terminator stored with the text.
+LONG writeKeyDefault(HKEY key, const char* text);
+// A named REG_SZ value, the terminator stored with the text.
+LONG writeNamedString(HKEY key, const char* valueName, const char* text);
+// Opens or creates the key at subkeyPath (with every missing level) and sets
+// its default value; the new key is closed also when the write fails.
+LONG createKeyWithDefault(HKEY key, const char* subkeyPath, const char* text);
+// HKEY_CLASSES_ROOT\jarfile, created when missing. *key is null on failure.
+LONG openFileTypeKey(HKEY* key);
+// Opens the key at path below parent for reading and writing, creating it and
+// any missing level. Always a new handle, never parent itself.
+LONG openOrCreateKey(HKEY parent, const char* path, HKEY* key);

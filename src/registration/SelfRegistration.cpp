@@ -1,0 +1,172 @@
+// DllRegisterServer and DllUnregisterServer: three steps each way, the undo of
+// a failed registration and the one message box that reports a failure.
+#include "registration/SelfRegistration.h"
+
+#include <shlobj.h>
+
+#include "com/WinHolders.h"
+#include "diag/Config.h"
+#include "registration/RegistryWrite.h"
+
+namespace {
+
+// One REG_SZ value that registration writes under HKEY_CLASSES_ROOT.
+struct RegistryEntry {
+    const char* keyPath;
+    const char* valueName;  // null: the key's default value
+    const char* text;
+    bool required;          // a failed write fails the step
+};
+
+// The shell's handlers for jar files, created in this order and deleted in
+// the same order; each holds the class identifier as its default.
+const char* const kHandlerKeys[] = {
+    "shellex\\IconHandler",
+    // The interface identifier of IQueryInfo: the shell asks this handler
+    // for info tips.
+    "shellex\\{00021500-0000-0000-C000-000000000046}",
+    "shellex\\DropHandler",
+    "shellex\\PropertySheetHandlers\\MorvaneVersion-" CLSID_JARICON_TEXT,
+};
+
+// The class key's subkeys, deleted before the class key itself can go.
+const char* const kClassSubkeys[] = {"InProcServer32", "config"};
+
+const char kRegisterFailedText[] =
+    "Error registering Shell Extension!\n"
+    "You need Administrator rights, lack of this may be the reason for failure!\n\n"
+    "Also, you should install Java before, so that a filetype '.jar' exists in the registry.\n";
+const char kUnregisterFailedText[] =
+    "Error unregistering Shell Extension!\n"
+    "You need Administrator rights, lack of those may be the reason for failure!";
+
+const DWORD kModulePathSize = MAX_PATH + 1;
+
+// The library's own full path, wherever it was loaded from. A path that does
+// not fit is not written at all rather than registered cut short.
+LONG getModulePath(char (&path)[kModulePathSize]) {
+    DWORD length = GetModuleFileNameA(g_hInstance, path, kModulePathSize);
+    if (length == 0 || length >= kModulePathSize) return kRegistrationInternalError;
+    return 0;
+}
+
+LONG writeEntries(const RegistryEntry* entries, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const RegistryEntry& e = entries[i];
+        RegKey key;
+        LONG rc = openOrCreateKey(HKEY_CLASSES_ROOT, e.keyPath, key.put());
+        if (rc != ERROR_SUCCESS) return rc;
+        rc = e.valueName ? writeNamedString(key.get(), e.valueName, e.text) : writeKeyDefault(key.get(), e.text);
+        if (rc != ERROR_SUCCESS && e.required) return rc;
+    }
+    return 0;
+}
+
+void showFailureBox(const char* text) {
+    MessageBoxA(nullptr, text, REGISTRATION_BOX_CAPTION, MB_OK | MB_ICONERROR);
+}
+
+// Jar icons refresh at once instead of after the next restart of the shell.
+void notifyAssociationsChanged() { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr); }
+
+}  // namespace
+
+LONG registerClassKey() {
+    char path[kModulePathSize];
+    LONG rc = getModulePath(path);
+    if (rc != 0) return rc;
+    const RegistryEntry entries[] = {
+        {CLASS_KEY_PATH, nullptr, REGISTRY_DESCRIPTION, true},
+        // Resets the fallback icon on every registration; the diagnostic
+        // switches beside it survive.
+        {CONFIG_KEY_PATH, CONFIG_DEFAULT_ICON, "", false},
+        {INPROC_SERVER_KEY_PATH, nullptr, path, true},
+        {INPROC_SERVER_KEY_PATH, "ThreadingModel", THREADING_MODEL_APARTMENT, true},
+    };
+    return writeEntries(entries, sizeof(entries) / sizeof(entries[0]));
+}
+
+LONG unregisterClassKey() {
+    RegKey classKey;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, CLASS_KEY_PATH, 0, KEY_ALL_ACCESS, classKey.put()) == ERROR_SUCCESS) {
+        for (const char* subkey : kClassSubkeys) RegDeleteKeyA(classKey.get(), subkey);
+        classKey.reset();
+    }
+    RegKey root;
+    LONG rc = RegOpenKeyExA(HKEY_CLASSES_ROOT, nullptr, 0, KEY_ALL_ACCESS, root.put());
+    if (rc != ERROR_SUCCESS) return rc;
+    // Fails harmlessly while a subkey that someone else added is left.
+    RegDeleteKeyA(root.get(), CLASS_KEY_PATH);
+    return 0;
+}
+
+LONG updateApprovedList(ApprovalChange change) {
+    // Windows 95, 98 and Me have no approval list.
+    if (GetVersion() & 0x80000000u) return 0;
+    RegKey approved;
+    LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, APPROVED_KEY_PATH, 0, KEY_SET_VALUE, approved.put());
+    if (rc != ERROR_SUCCESS) return rc;
+    if (change == ApprovalChange::add) return writeNamedString(approved.get(), CLSID_JARICON_TEXT, REGISTRY_DESCRIPTION);
+    RegDeleteValueA(approved.get(), CLSID_JARICON_TEXT);
+    return 0;
+}
+
+LONG registerFileTypeHandlers() {
+    RegKey fileType;
+    LONG rc = openFileTypeKey(fileType.put());
+    if (rc != ERROR_SUCCESS) return rc;
+    rc = saveDefaultIcon(fileType.get());
+    if (rc != 0) return rc;
+    for (const char* handler : kHandlerKeys) {
+        rc = createKeyWithDefault(fileType.get(), handler, CLSID_JARICON_TEXT);
+        if (rc != ERROR_SUCCESS) return rc;
+    }
+    return 0;
+}
+
+LONG unregisterFileTypeHandlers() {
+    RegKey fileType;
+    LONG rc = openFileTypeKey(fileType.put());
+    if (rc != ERROR_SUCCESS) return rc;
+    restoreDefaultIcon(fileType.get());
+    RegKey fileTypeAll;
+    rc = RegOpenKeyExA(fileType.get(), nullptr, 0, KEY_ALL_ACCESS, fileTypeAll.put());
+    if (rc != ERROR_SUCCESS) return rc;
+    // The intermediate keys "shellex" and "shellex\PropertySheetHandlers" stay.
+    for (const char* handler : kHandlerKeys) RegDeleteKeyA(fileTypeAll.get(), handler);
+    return 0;
+}
+
+HRESULT hresultFromCode(LONG code) {
+    if (code <= 0) return static_cast<HRESULT>(code);
+    return static_cast<HRESULT>(0x80070000u | (static_cast<DWORD>(code) & 0xFFFFu));
+}
+
+STDAPI DllRegisterServer() {
+    // A step that does not run because an earlier one failed counts as failed.
+    const LONG notRun = -1;
+    LONG classKey = registerClassKey();
+    LONG approval = classKey == 0 ? updateApprovedList(ApprovalChange::add) : notRun;
+    LONG handlers = approval == 0 ? registerFileTypeHandlers() : notRun;
+    if (handlers == 0) {
+        notifyAssociationsChanged();
+        return S_OK;
+    }
+    // The step that failed is not undone: what it wrote before failing stays.
+    if (classKey == 0) unregisterClassKey();
+    if (approval == 0) updateApprovedList(ApprovalChange::remove);
+    showFailureBox(kRegisterFailedText);
+    LONG code = classKey != 0 ? classKey : approval != 0 ? approval : handlers;
+    return hresultFromCode(code);
+}
+
+STDAPI DllUnregisterServer() {
+    LONG handlers = unregisterFileTypeHandlers();
+    LONG approval = updateApprovedList(ApprovalChange::remove);
+    LONG classKey = unregisterClassKey();
+    notifyAssociationsChanged();
+    LONG code = classKey != 0 ? classKey : approval != 0 ? approval : handlers;
+    if (code == 0) return S_OK;
+    showFailureBox(kUnregisterFailedText);
+    return hresultFromCode(code);
+}

@@ -1,0 +1,37 @@
+#pragma once
+// Self-registration: the class key, the shell's approval list and the handler
+// entries of the jarfile type, written by DllRegisterServer and removed again
+// by DllUnregisterServer. Each step returns a Win32 code, 0 for success; code 1
+// stands for "the module path cannot be had" and for "out of memory".
+#include <windows.h>
+
+#include "com/Module.h"
+
+#define REGISTRY_DESCRIPTION "Java-Jar: Icon, tooltip and desktopintegration extension"
+#define CLASS_KEY_PATH "CLSID\\" CLSID_JARICON_TEXT
+#define INPROC_SERVER_KEY_PATH CLASS_KEY_PATH "\\InProcServer32"
+#define THREADING_MODEL_APARTMENT "Apartment"
+#define APPROVED_KEY_PATH "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved"
+#define FILE_TYPE_KEY "jarfile"
+#define DEFAULT_ICON_KEY "DefaultIcon"
+#define SAVED_ICON_VALUE "SaveDefaultIcon-" CLSID_JARICON_TEXT
+// Tells the shell that every file supplies its own icon through the handler.
+#define PER_INSTANCE_ICON "%1"
+#define REGISTRATION_BOX_CAPTION "Jar-File shell extension"
+
+// The code used when the module path cannot be had or memory runs out.
+const LONG kRegistrationInternalError = 1;
+
+LONG registerClassKey();
+LONG unregisterClassKey();
+enum class ApprovalChange { add, remove };
+LONG updateApprovedList(ApprovalChange change);
+LONG registerFileTypeHandlers();
+LONG unregisterFileTypeHandlers();
+// On the DefaultIcon subkey of the open file-type key.
+LONG saveDefaultIcon(HKEY fileTypeKey);
+LONG restoreDefaultIcon(HKEY fileTypeKey);
+
+// A positive code c becomes HRESULT_FROM_WIN32 of its low 16 bits; 0 and
+// negative codes pass unchanged.
+HRESULT hresultFromCode(LONG code);
