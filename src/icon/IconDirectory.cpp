@@ -1,0 +1,137 @@
+#include "icon/IconDirectory.h"
+
+#include <cstring>
+
+#include "text/ByteCursor.h"
+
+namespace {
+
+// The directory must hold this much beyond its entries: header plus one spare
+// entry's worth of bytes, so a file of 6 + 16·n bytes is refused.
+constexpr uint32_t kDirectoryMinimum = kIconHeaderSize + kIconEntrySize;
+
+struct EntryFields {
+    uint8_t width;
+    uint32_t depth;
+    uint32_t imageSize;
+    uint32_t imageOffset;
+};
+
+// Reads entry index of a member whose header says there are count entries;
+// false when the entry does not lie inside the member.
+bool readEntry(const void* data, uint32_t length, uint32_t index, EntryFields* out) {
+    ByteCursor cursor(data, length);
+    cursor.seek(uint64_t(kIconHeaderSize) + uint64_t(kIconEntrySize) * index);
+    out->width = cursor.u8();
+    cursor.skip(3);  // height, colour count, reserved
+    uint32_t planes = cursor.u16le();
+    uint32_t bitCount = cursor.u16le();
+    out->depth = planes * bitCount;
+    out->imageSize = cursor.u32le();
+    out->imageOffset = cursor.u32le();
+    return cursor.ok();
+}
+
+// True when depth a lies nearer the wanted depth than b: anything below the
+// wanted depth beats anything above it, then the nearer one wins. Equal depths
+// are never nearer, so the earlier entry stays.
+bool nearerDepth(uint32_t a, uint32_t b, uint32_t wanted) {
+    bool aBelow = a < wanted;
+    bool bBelow = b < wanted;
+    if (aBelow != bBelow) return aBelow;
+    return aBelow ? a > b : a < b;
+}
+
+bool isPngStream(const uint8_t* bits, uint32_t size) {
+    static const uint8_t kPngStart[4] = {0x89, 'P', 'N', 'G'};
+    return size >= sizeof(kPngStart) && memcmp(bits, kPngStart, sizeof(kPngStart)) == 0;
+}
+
+}  // namespace
+
+bool checkIconDirectory(const void* data, uint32_t length, IconDirectory* out) {
+    if (length < kDirectoryMinimum) return false;
+    ByteCursor cursor(data, length);
+    cursor.skip(2);  // reserved
+    uint16_t type = cursor.u16le();
+    uint32_t count = cursor.u16le();
+    if (!cursor.ok() || type != kIconFileTypeIcon || count == 0) return false;
+    if (uint64_t(length) < uint64_t(kDirectoryMinimum) + uint64_t(kIconEntrySize) * count) return false;
+    *out = {static_cast<const uint8_t*>(data), length, count};
+    return true;
+}
+
+int chooseIconEntry(const IconDirectory& directory, uint32_t size, uint32_t wantedDepth) {
+    // Width step: the smallest distance between the requested size and a width byte.
+    int64_t best = -1;
+    uint32_t ties = 0;
+    int first = -1;
+    for (uint32_t i = 0; i < directory.count; ++i) {
+        EntryFields e;
+        if (!readEntry(directory.data, directory.length, i, &e)) return first;
+        int64_t distance = int64_t(size) - int64_t(e.width);
+        if (distance < 0) distance = -distance;
+        if (best < 0 || distance < best) {
+            best = distance;
+            ties = 1;
+            first = int(i);
+        } else if (distance == best) {
+            ++ties;
+        }
+    }
+    if (ties <= 1) return first;
+
+    // Depth step over the entries that tie on width, in index order.
+    int chosen = first;
+    uint32_t chosenDepth = 0;
+    for (uint32_t i = uint32_t(first); i < directory.count; ++i) {
+        EntryFields e;
+        readEntry(directory.data, directory.length, i, &e);
+        int64_t distance = int64_t(size) - int64_t(e.width);
+        if ((distance < 0 ? -distance : distance) != best) continue;
+        if (e.depth == wantedDepth) return int(i);
+        if (int(i) == first || nearerDepth(e.depth, chosenDepth, wantedDepth)) {
+            chosen = int(i);
+            chosenDepth = e.depth;
+        }
+    }
+    return chosen;
+}
+
+bool locateIconImage(const void* data, uint32_t length, int index, IconImage* out) {
+    ByteCursor header(data, length);
+    header.skip(4);
+    uint32_t count = header.u16le();
+    if (!header.ok() || index < 0 || uint32_t(index) >= count) return false;
+    EntryFields e;
+    if (!readEntry(data, length, uint32_t(index), &e)) return false;
+    if (!rangeInside(e.imageOffset, e.imageSize, length)) return false;
+    *out = {static_cast<const uint8_t*>(data) + e.imageOffset, e.imageSize};
+    return true;
+}
+
+bool planIconCreation(const IconImage& image, IconCreation* plan) {
+    if (image.size < kBitmapInfoHeaderSize) return false;
+    ByteCursor header(image.bits, image.size);
+    header.skip(4);  // biSize
+    int32_t width = header.i32le();
+    int32_t height = header.i32le() / 2;  // colour bitmap and mask together
+    header.skip(2);                       // biPlanes
+    uint16_t bitCount = header.u16le();
+    if (!header.ok()) return false;
+
+    // A PNG stream has no bitmap header: its bytes 4 to 15 read as sizes of
+    // hundreds of millions of pixels. Such sizes, and any other that no icon
+    // can have, leave the choice of size to the image itself.
+    bool sized = !isPngStream(image.bits, image.size) && width >= 1 && width <= kMaxIconSide && height >= 1 &&
+                 height <= kMaxIconSide;
+    plan->desiredWidth = sized ? width : 0;
+    plan->desiredHeight = sized ? height : 0;
+    plan->secondAttempt = bitCount != 16;
+    plan->needsAlignedCopy = (reinterpret_cast<uintptr_t>(image.bits) & 3u) != 0;
+    return true;
+}
+
+uint32_t wantedColourDepth(uint32_t majorVersion, uint32_t minorVersion) {
+    return (majorVersion >= 5 && minorVersion >= 1) ? 32 : 24;
+}

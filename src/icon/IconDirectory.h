@@ -1,0 +1,68 @@
+#pragma once
+// The icon file an archive carries ("shell-meta-inf/icons/icon.ico"): checking
+// its directory, choosing the entry for a requested size and colour depth, and
+// finding the entry's image inside the member. Everything here reads untrusted
+// bytes through ByteCursor and allocates nothing.
+//
+// Icon file layout (little-endian):
+//   header  6 bytes:  reserved u16, type u16 (1 = icon), entry count u16
+//   entry  16 bytes each, from byte 6:
+//           width u8 (0 counts as 0), height u8, colour count u8, reserved u8,
+//           planes u16, bit count u16, image byte count u32, image offset u32
+//   image   at its offset, a BITMAPINFOHEADER (biWidth i32 at 4, biHeight i32
+//           at 8 covering colour bitmap and mask, biBitCount u16 at 14) and the
+//           rest of the bitmap, or a PNG stream.
+#include <cstdint>
+
+// A member that passed checkIconDirectory; valid while the member is held.
+struct IconDirectory {
+    const uint8_t* data;
+    uint32_t length;
+    uint32_t count;
+};
+
+// One entry's image inside the member buffer.
+struct IconImage {
+    const uint8_t* bits;
+    uint32_t size;
+};
+
+// How the platform is asked to build an icon from an image.
+struct IconCreation {
+    // Size asked of CreateIconFromResourceEx; 0 and 0 mean the image's own size.
+    int32_t desiredWidth;
+    int32_t desiredHeight;
+    // Whether CreateIconFromResource gets a second try after a refusal.
+    bool secondAttempt;
+    // The platform wants the image on a four-byte boundary.
+    bool needsAlignedCopy;
+};
+
+constexpr uint32_t kIconHeaderSize = 6;
+constexpr uint32_t kIconEntrySize = 16;
+constexpr uint16_t kIconFileTypeIcon = 1;
+constexpr uint32_t kBitmapInfoHeaderSize = 40;
+// Largest icon side the platform builds; anything else in a header is not a size.
+constexpr int32_t kMaxIconSide = 256;
+
+// The directory of an acceptable icon file: at least 22 bytes, type 1, at least
+// one entry, and room for the header, every entry and 16 bytes more.
+bool checkIconDirectory(const void* data, uint32_t length, IconDirectory* out);
+
+// Index of the best entry for one requested size and wanted depth: nearest
+// width first; among equally near entries the exact depth (lowest index), else
+// the deepest below the wanted depth, else the shallowest above it, equal
+// depths keeping the lower index. -1 only for a directory without entries.
+int chooseIconEntry(const IconDirectory& directory, uint32_t size, uint32_t wantedDepth);
+
+// The image of entry index, or false when the index is not an entry or the
+// image does not lie wholly inside the member.
+bool locateIconImage(const void* data, uint32_t length, int index, IconImage* out);
+
+// Reads the image's header to decide how to create the icon. False when the
+// image is too short to hold a bitmap header: it gives no icon.
+bool planIconCreation(const IconImage& image, IconCreation* plan);
+
+// Bits per pixel aimed at on the running system: 32 when both the major
+// version is at least 5 and the minor version at least 1, otherwise 24.
+uint32_t wantedColourDepth(uint32_t majorVersion, uint32_t minorVersion);

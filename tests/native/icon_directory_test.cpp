@@ -1,0 +1,293 @@
+// Checking an archive's icon file, choosing the entry for a size and depth,
+// locating its image, planning the platform call, and splitting the
+// configured icon location.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "icon/IconDirectory.h"
+#include "icon/IconLocation.h"
+
+namespace {
+
+struct Entry {
+    uint8_t width;
+    uint16_t planes;
+    uint16_t bitCount;
+    uint32_t imageSize = 0;
+    uint32_t imageOffset = 0;
+};
+
+void put16(std::string& s, uint16_t v) { s += char(v & 0xFF), s += char(v >> 8); }
+void put32(std::string& s, uint32_t v) { put16(s, uint16_t(v)), put16(s, uint16_t(v >> 16)); }
+
+// An icon file with the given entries followed by tail zero bytes; count
+// overrides the entry count the header announces.
+std::string iconFile(const std::vector<Entry>& entries, size_t tail = 16, uint16_t type = 1, int count = -1) {
+    std::string s;
+    put16(s, 0);
+    put16(s, type);
+    put16(s, uint16_t(count < 0 ? entries.size() : size_t(count)));
+    for (const Entry& e : entries) {
+        s += char(e.width), s += char(e.width), s += '\0', s += '\0';
+        put16(s, e.planes);
+        put16(s, e.bitCount);
+        put32(s, e.imageSize);
+        put32(s, e.imageOffset);
+    }
+    return s + std::string(tail, '\0');
+}
+
+IconDirectory checked(const std::string& file) {
+    IconDirectory d = {};
+    EXPECT_TRUE(checkIconDirectory(file.data(), uint32_t(file.size()), &d));
+    return d;
+}
+
+TEST(IconDirectory, CheckAcceptsOnlyIconFilesWithRoomForEveryEntryAndSixteenMore) {
+    struct Case {
+        const char* name;
+        std::string file;
+        bool ok;
+    };
+    const Entry one = {32, 1, 32};
+    std::string reservedSet = iconFile({one});
+    reservedSet[0] = '\x7F';
+    const Case cases[] = {
+        {"OneEntryAndSixteenSpare", iconFile({one}), true},
+        {"ExactlyTwentyTwoPlusSixteenPerEntry", iconFile({one, one, one}), true},
+        {"OneByteShortOfTheSpare", iconFile({one, one, one}, 15), false},
+        {"SixPlusSixteenPerEntryIsNotEnough", iconFile({one}, 0), false},
+        {"ShorterThanTwentyTwo", iconFile({}, 15, 1, 1), false},
+        {"CursorFile", iconFile({one}, 16, 2), false},
+        {"TypeZero", iconFile({one}, 16, 0), false},
+        {"NoEntries", iconFile({}, 16, 1, 0), false},
+        {"CountBeyondTheMember", iconFile({one, one}, 16, 1, 3), false},
+        {"HighestCountShortMember", iconFile({one}, 4000, 1, 0xFFFF), false},
+        {"ReservedWordIgnored", reservedSet, true},
+    };
+    for (const Case& c : cases) {
+        // A copy of exactly the file's size, so reading one byte beyond is seen.
+        std::vector<uint8_t> bytes(c.file.begin(), c.file.end());
+        IconDirectory d = {};
+        EXPECT_EQ(checkIconDirectory(bytes.data(), uint32_t(bytes.size()), &d), c.ok) << c.name;
+        if (c.ok) EXPECT_EQ(d.count, uint32_t(c.file[4] | c.file[5] << 8)) << c.name;
+    }
+    IconDirectory d = {};
+    EXPECT_FALSE(checkIconDirectory(nullptr, 0, &d));
+}
+
+TEST(IconDirectory, ChoiceFollowsWidthThenDepth) {
+    struct Case {
+        const char* name;
+        std::vector<Entry> entries;
+        uint32_t size;
+        uint32_t depth;
+        int expected;
+    };
+    const Case cases[] = {
+        {"SingleEntryWhateverItIs", {{48, 1, 4}}, 16, 32, 0},
+        {"ExactWidthSmall", {{32, 1, 32}, {16, 1, 32}}, 16, 32, 1},
+        {"ExactWidthLarge", {{32, 1, 32}, {16, 1, 32}}, 32, 32, 0},
+        {"TieOnWidthLowerIndexWins", {{32, 1, 8}, {16, 1, 8}}, 24, 32, 0},
+        {"WidthByteZeroIsZeroNot256", {{0, 1, 32}, {32, 1, 32}}, 48, 32, 1},
+        {"SizeZeroTakesWidthByteZero", {{16, 1, 32}, {0, 1, 4}, {32, 1, 32}}, 0, 32, 1},
+        {"SizeZeroTakesNarrowest", {{32, 1, 32}, {16, 1, 8}, {48, 1, 32}}, 0, 32, 1},
+        {"WidthBeatsDepth", {{16, 1, 32}, {32, 1, 4}}, 32, 32, 1},
+        {"ExactDepth32", {{32, 1, 4}, {32, 1, 8}, {32, 1, 32}}, 32, 32, 2},
+        {"BelowBeatsAbove24", {{32, 1, 4}, {32, 1, 8}, {32, 1, 32}}, 32, 24, 1},
+        {"ShallowestAbove", {{32, 1, 48}, {32, 1, 32}}, 32, 24, 1},
+        {"DeepestBelow", {{32, 1, 1}, {32, 1, 16}, {32, 1, 8}}, 32, 24, 1},
+        {"FirstExactDepthWins", {{32, 1, 8}, {32, 1, 24}, {32, 1, 24}}, 32, 24, 1},
+        {"EqualDepthsKeepLowerIndex", {{32, 1, 8}, {32, 1, 8}}, 32, 32, 0},
+        {"DepthZeroTies", {{16, 1, 32}, {32, 0, 0}, {32, 0, 0}}, 32, 32, 1},
+        {"DepthIsPlanesTimesBitCount", {{32, 1, 16}, {32, 4, 8}, {32, 2, 8}}, 32, 32, 1},
+        {"NonCandidatesIgnoredInDepthStep", {{16, 1, 32}, {32, 1, 4}, {48, 1, 32}, {32, 1, 8}}, 32, 32, 3},
+    };
+    for (const Case& c : cases) {
+        std::string file = iconFile(c.entries);
+        EXPECT_EQ(chooseIconEntry(checked(file), c.size, c.depth), c.expected) << c.name;
+    }
+}
+
+// The outcome of the choice, stated as a whole rather than as the walk: among
+// the entries nearest in width, the first of exactly the wanted depth; else
+// the deepest below it; else the shallowest above it; first index on ties.
+int expectedChoice(const std::vector<Entry>& entries, uint32_t size, uint32_t depth) {
+    long best = -1;
+    for (const Entry& e : entries) {
+        long d = std::labs(long(size) - long(e.width));
+        if (best < 0 || d < best) best = d;
+    }
+    int exact = -1, below = -1, above = -1;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const Entry& e = entries[i];
+        if (std::labs(long(size) - long(e.width)) != best) continue;
+        uint32_t b = uint32_t(e.planes) * e.bitCount;
+        auto depthOf = [&](int j) { return uint32_t(entries[size_t(j)].planes) * entries[size_t(j)].bitCount; };
+        if (b == depth && exact < 0) exact = int(i);
+        if (b < depth && (below < 0 || b > depthOf(below))) below = int(i);
+        if (b > depth && (above < 0 || b < depthOf(above))) above = int(i);
+    }
+    return exact >= 0 ? exact : below >= 0 ? below : above;
+}
+
+TEST(IconDirectory, ChoiceAgreesWithItsOutcomeOnRandomDirectories) {
+    std::mt19937 random(20240611);
+    const uint8_t widths[] = {0, 16, 24, 32, 48, 255};
+    const uint16_t bits[] = {0, 1, 4, 8, 16, 24, 32};
+    for (int round = 0; round < 5000; ++round) {
+        std::vector<Entry> entries(1 + random() % 7);
+        for (Entry& e : entries)
+            e = {widths[random() % 6], uint16_t(random() % 3), bits[random() % 7]};
+        uint32_t size = widths[random() % 6] + uint32_t(random() % 3) * 4;
+        uint32_t depth = random() % 2 ? 32 : 24;
+        std::string file = iconFile(entries);
+        ASSERT_EQ(chooseIconEntry(checked(file), size, depth), expectedChoice(entries, size, depth))
+            << "round " << round;
+    }
+}
+
+TEST(IconDirectory, ImageMustLieWhollyInsideTheMember) {
+    struct Case {
+        const char* name;
+        uint32_t size;
+        uint32_t offset;
+        int index;
+        bool ok;
+    };
+    // Two entries (38 bytes of directory) and 62 spare bytes: a 100-byte member.
+    const Case cases[] = {
+        {"EndsAtTheLastByte", 62, 38, 0, true},
+        {"OneBytePastTheEnd", 63, 38, 0, false},
+        {"EmptyImageAtTheEnd", 0, 100, 0, true},
+        {"StartsPastTheEnd", 0, 101, 0, false},
+        {"SumWouldOverflow", 0x20, 0xFFFFFFF0u, 0, false},
+        {"CountNearFourGigabytes", 0xFFFFFFFFu, 1, 0, false},
+        {"NegativeIndex", 10, 38, -1, false},
+        {"IndexEqualsCount", 10, 38, 2, false},
+        {"SecondEntry", 10, 90, 1, true},
+    };
+    for (const Case& c : cases) {
+        std::string file = iconFile({{32, 1, 32, c.size, c.offset}, {16, 1, 32, c.size, c.offset}}, 62);
+        ASSERT_EQ(file.size(), 100u);
+        std::vector<uint8_t> bytes(file.begin(), file.end());
+        IconImage image = {};
+        EXPECT_EQ(locateIconImage(bytes.data(), uint32_t(bytes.size()), c.index, &image), c.ok) << c.name;
+        if (c.ok) {
+            EXPECT_EQ(image.bits, bytes.data() + c.offset) << c.name;
+            EXPECT_EQ(image.size, c.size) << c.name;
+        }
+    }
+    // An entry index the header announces but the member does not hold.
+    std::string shortFile = iconFile({{32, 1, 32, 0, 0}}, 0, 1, 3);
+    IconImage image = {};
+    EXPECT_FALSE(locateIconImage(shortFile.data(), uint32_t(shortFile.size()), 2, &image));
+}
+
+std::string bitmapHeader(int32_t width, int32_t height, uint16_t bitCount) {
+    std::string s;
+    put32(s, 40);
+    put32(s, uint32_t(width));
+    put32(s, uint32_t(height));
+    put16(s, 1);
+    put16(s, bitCount);
+    return s + std::string(24, '\0');
+}
+
+TEST(IconDirectory, PlanTakesTheImagesOwnSizeAndGuardsAgainstNonSizes) {
+    struct Case {
+        const char* name;
+        std::string image;
+        bool usable;
+        int32_t width;
+        int32_t height;
+        bool secondAttempt;
+    };
+    const std::string png =
+        std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x30\0\0\0\x30\x08\x06\0\0\0", 29) + std::string(24, '\0');
+    const Case cases[] = {
+        {"Bitmap32", bitmapHeader(32, 64, 32), true, 32, 32, true},
+        {"HeightIsHalfOfBiHeight", bitmapHeader(48, 96, 8), true, 48, 48, true},
+        {"OddBiHeightTruncates", bitmapHeader(16, 33, 4), true, 16, 16, true},
+        {"Largest", bitmapHeader(256, 512, 32), true, 256, 256, true},
+        {"SixteenBitGetsNoSecondAttempt", bitmapHeader(16, 32, 16), true, 16, 16, false},
+        {"PngIsItsOwnSize", png, true, 0, 0, true},
+        {"WidthZero", bitmapHeader(0, 64, 32), true, 0, 0, true},
+        {"WidthBeyond256", bitmapHeader(257, 64, 32), true, 0, 0, true},
+        {"HugeWidth", bitmapHeader(0x7FFFFFFF, 64, 32), true, 0, 0, true},
+        {"HeightBeyond256", bitmapHeader(32, 514, 32), true, 0, 0, true},
+        {"HeightUnderOne", bitmapHeader(32, 1, 32), true, 0, 0, true},
+        {"TopDownNegativeHeight", bitmapHeader(32, -64, 32), true, 0, 0, true},
+        {"MinimumHeight", bitmapHeader(32, INT32_MIN, 32), true, 0, 0, true},
+        {"ThirtyNineBytes", bitmapHeader(32, 64, 32).substr(0, 39), false, 0, 0, false},
+        {"Empty", std::string(), false, 0, 0, false},
+    };
+    for (const Case& c : cases) {
+        // Aligned: a vector's storage comes from the allocator.
+        std::vector<uint8_t> bytes(c.image.begin(), c.image.end());
+        IconCreation plan = {-1, -1, false, true};
+        bool usable = planIconCreation(IconImage{bytes.data(), uint32_t(bytes.size())}, &plan);
+        EXPECT_EQ(usable, c.usable) << c.name;
+        if (!usable) continue;
+        EXPECT_EQ(plan.desiredWidth, c.width) << c.name;
+        EXPECT_EQ(plan.desiredHeight, c.height) << c.name;
+        EXPECT_EQ(plan.secondAttempt, c.secondAttempt) << c.name;
+        EXPECT_FALSE(plan.needsAlignedCopy) << c.name;
+    }
+}
+
+TEST(IconDirectory, PlanAsksForACopyOnlyOffAFourByteBoundary) {
+    std::vector<uint32_t> storage(32);  // four-byte aligned
+    std::string header = bitmapHeader(16, 32, 32);
+    for (unsigned shift = 0; shift < 8; ++shift) {
+        uint8_t* at = reinterpret_cast<uint8_t*>(storage.data()) + shift;
+        memcpy(at, header.data(), header.size());
+        IconCreation plan = {};
+        ASSERT_TRUE(planIconCreation(IconImage{at, uint32_t(header.size())}, &plan));
+        EXPECT_EQ(plan.needsAlignedCopy, shift % 4 != 0) << "shift " << shift;
+        EXPECT_EQ(plan.desiredWidth, 16);
+    }
+}
+
+TEST(IconDirectory, WantedDepthTestsMajorAndMinorEachOnTheirOwn) {
+    struct Case {
+        uint32_t major, minor, depth;
+    } cases[] = {{4, 10, 24}, {5, 0, 24}, {5, 1, 32}, {5, 2, 32}, {6, 0, 24}, {6, 1, 32}, {6, 3, 32}, {10, 0, 24}};
+    for (const Case& c : cases)
+        EXPECT_EQ(wantedColourDepth(c.major, c.minor), c.depth) << c.major << "." << c.minor;
+}
+
+TEST(IconLocation, SplitsAtTheLastCommaAndReadsTheIndexLikeAtoi) {
+    struct Case {
+        const char* location;
+        const char* file;
+        int index;
+    } cases[] = {
+        {"C:\\Tools\\icons.dll,-3", "C:\\Tools\\icons.dll", -3},
+        {"a,b,2", "a,b", 2},
+        {"x.exe, 5", "x.exe", 5},
+        {"x.exe,\t\n+7", "x.exe", 7},
+        {"x.exe", "x.exe", 0},
+        {"x.exe,", "x.exe", 0},
+        {"x.exe,abc", "x.exe", 0},
+        {"x.exe,12abc", "x.exe", 12},
+        {"x.exe,- 4", "x.exe", 0},
+        {"x.exe,99999999999999999999", "x.exe", 2147483647},
+        {"x.exe,-99999999999999999999", "x.exe", -2147483647 - 1},
+        {"", "", 0},
+        {",4", "", 4},
+        {"shell32.dll,3", "shell32.dll", 3},
+    };
+    for (const Case& c : cases) {
+        std::string text = c.location;
+        text += '\0';
+        EXPECT_EQ(splitIconLocation(&text[0]), c.index) << c.location;
+        EXPECT_STREQ(text.c_str(), c.file) << c.location;
+    }
+}
+
+}  // namespace
