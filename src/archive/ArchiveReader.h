@@ -9,12 +9,26 @@
 // The caller releases a status 0/1 record with freeArchiveMember, never with free.
 // Names are matched byte for byte and case-sensitively. Nothing is ever shown to
 // the user and nothing is logged.
+//
+// What is read: stored and deflated members, zip64 archives, members written
+// with data descriptors, archives with data in front of the zip (self-extracting
+// stubs) and archives with a comment. Anything inconsistent in the archive makes
+// the member count as absent rather than yielding bytes that another zip reader
+// would not agree on. When a name occurs twice, the first entry in the central
+// directory wins.
 #include <cstdint>
+
+#include "text/Holder.h"
 
 struct MemberBuffer {
     uint32_t length;
     char* data;
 };
+
+// Status values of readArchiveMember; callers test "status >= kArchiveUnusable".
+constexpr int kMemberAbsent = 0;
+constexpr int kMemberRead = 1;
+constexpr int kArchiveUnusable = 2;
 
 // A member whose uncompressed size exceeds this counts as absent: a hostile jar
 // must not make the shell allocate and inflate gigabytes for every icon it draws.
@@ -45,6 +59,14 @@ private:
 int readArchiveMember(const char* archivePath, const char* memberName, MemberBuffer* out);
 int readArchiveMemberFrom(ByteSource& source, const char* memberName, MemberBuffer* out);
 void freeArchiveMember(MemberBuffer* buffer);
+
+// Releases a caller's record on every path: MemberHolder member(&record).
+struct MemberBufferTraits {
+    using Type = MemberBuffer*;
+    static Type invalid() { return nullptr; }
+    static void close(Type buffer) { freeArchiveMember(buffer); }
+};
+using MemberHolder = Holder<MemberBufferTraits>;
 
 // Member names read by the shell extension.
 #define MEMBER_ICON "shell-meta-inf/icons/icon.ico"

@@ -1,0 +1,520 @@
+// One member of a zip archive, read whole over a ByteSource.
+//
+// The records read, all numbers little-endian, from the end of the file back:
+//
+//   end record      50 4B 05 06, disk u16, directory disk u16, entries on disk u16,
+//                   entries u16, directory size u32, directory offset u32,
+//                   comment length u16, comment            (the last bytes of the file)
+//   zip64 locator   50 4B 06 07, zip64 end disk u32, zip64 end offset u64,
+//                   disk count u32                         (right before the end record)
+//   zip64 end       50 4B 06 06, record size u64 (bytes after this field), made by u16,
+//                   needed u16, disk u32, directory disk u32, entries on disk u64,
+//                   entries u64, directory size u64, directory offset u64, extensible data
+//                                                          (right before the locator)
+//   central header  50 4B 01 02, made by u16, needed u16, flags u16, method u16,
+//                   time u16, date u16, crc u32, compressed u32, uncompressed u32,
+//                   name length u16, extra length u16, comment length u16, disk u16,
+//                   internal attributes u16, external attributes u32, local offset u32,
+//                   name, extra, comment                   (the directory: one per member)
+//   zip64 extra     id 0001, length u16, then uncompressed u64, compressed u64,
+//                   local offset u64, disk u32 - each only when its fixed field is all ones
+//   local header    50 4B 03 04, needed u16, flags u16, method u16, time u16, date u16,
+//                   crc u32, compressed u32, uncompressed u32, name length u16,
+//                   extra length u16, name, extra, data
+//
+// The central directory ends where the end record (or the zip64 end record)
+// begins. Where it actually starts, minus the offset the end record states, is
+// the length of whatever precedes the zip (a self-extracting stub); every
+// recorded offset is taken relative to the directory, so such archives read
+// like any other. Entry counts are never trusted: the directory is walked by
+// its size.
+#include <zlib.h>
+
+#include <cstring>
+
+#include "archive/ArchiveReader.h"
+#include "text/ByteCursor.h"
+#include "text/CoreAlloc.h"
+#include "text/Holder.h"
+
+namespace {
+
+constexpr uint32_t kEndSignature = 0x06054b50;
+constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr uint32_t kZip64EndSignature = 0x06064b50;
+constexpr uint32_t kCentralSignature = 0x02014b50;
+constexpr uint32_t kLocalSignature = 0x04034b50;
+
+constexpr uint32_t kEndSize = 22;
+constexpr uint32_t kZip64LocatorSize = 20;
+constexpr uint32_t kZip64EndSize = 56;
+constexpr uint32_t kZip64EndFixedTail = 44;  // the record size field counts from after itself
+constexpr uint32_t kCentralSize = 46;
+constexpr uint32_t kLocalSize = 30;
+constexpr uint32_t kMaxComment = 0xFFFF;
+constexpr uint32_t kMaxNameLength = 0xFFFF;
+
+constexpr uint16_t kFlagEncrypted = 1u << 0;
+constexpr uint16_t kFlagDataDescriptor = 1u << 3;
+constexpr uint16_t kFlagStrongEncryption = 1u << 6;
+constexpr uint16_t kMethodStored = 0;
+constexpr uint16_t kMethodDeflated = 8;
+constexpr uint16_t kZip64ExtraId = 0x0001;
+constexpr uint32_t kAllOnes32 = 0xFFFFFFFFu;
+constexpr uint16_t kAllOnes16 = 0xFFFFu;
+
+// Most jars have no comment: one small read at the end usually finds the end
+// record, and for small jars the whole directory with it.
+constexpr uint32_t kFirstTailRead = 4096;
+// Directory reads start small (the member is often near the front) and grow
+// fourfold up to the largest read; a central header is never longer than the
+// largest read, so every header fits in one.
+constexpr uint32_t kFirstDirectoryRead = 16 * 1024;
+constexpr uint32_t kLargestDirectoryRead = 1024 * 1024;
+// Local headers of the names the shell asks for fit on the stack.
+constexpr uint32_t kLocalHeaderOnStack = kLocalSize + 256;
+
+// Deflate never needs much more input than output: stored blocks add five bytes
+// per block, fixed codes at most one bit in eight. A member claiming more
+// compressed bytes than this is damaged, and its claim must not become an
+// allocation.
+uint64_t largestDeflatedSize(uint64_t uncompressed) { return uncompressed + uncompressed / 8 + 1024; }
+
+uint32_t le32(const uint8_t* p) {
+    ByteCursor c(p, 4);
+    return c.u32le();
+}
+
+// Bytes of the file held in memory: [start, start + length).
+struct Window {
+    const uint8_t* bytes = nullptr;
+    uint64_t start = 0;
+    uint32_t length = 0;
+
+    bool holds(uint64_t offset, uint64_t count) const {
+        return bytes && offset >= start && rangeInside(offset - start, count, length);
+    }
+    const uint8_t* at(uint64_t offset) const { return bytes + (offset - start); }
+};
+
+// Copies count bytes at offset out of the window when it holds them, else reads them.
+bool fetch(ByteSource& source, const Window& window, uint64_t offset, void* destination, uint32_t count) {
+    if (window.holds(offset, count)) {
+        std::memcpy(destination, window.at(offset), count);
+        return true;
+    }
+    return source.readAt(offset, destination, count);
+}
+
+struct Directory {
+    uint64_t start;          // where the first central header actually is
+    uint64_t size;
+    uint64_t recordedStart;  // where the end record says it is
+};
+
+// What the end record states; its zip64 form overrides it.
+struct EndRecord {
+    uint32_t disk;
+    uint32_t directoryDisk;
+    uint64_t entriesOnDisk;
+    uint64_t entries;
+    uint64_t directorySize;
+    uint64_t directoryOffset;
+};
+
+// A 16- or 32-bit field of the end record either is all ones, handing the
+// value over to the zip64 end record, or holds that value.
+bool agrees(uint64_t narrow, uint64_t allOnes, uint64_t wide) { return narrow == allOnes || narrow == wide; }
+
+// The zip64 end record, found through the locator at locatorAt. It ends right
+// at the locator. The locator's offset is short by the length of any data in
+// front of the zip, so the record right before the locator is the second
+// guess, and the directory offset must then be short by just as much.
+bool readZip64End(ByteSource& source, const Window& window, uint64_t locatorAt, uint64_t recordedAt,
+                  EndRecord* end, uint64_t* recordAt) {
+    const uint64_t guesses[2] = {recordedAt, locatorAt - kZip64EndSize};
+    for (uint64_t at : guesses) {
+        if (at > locatorAt || locatorAt - at < kZip64EndSize || at < recordedAt) continue;
+        uint8_t record[kZip64EndSize];
+        if (!fetch(source, window, at, record, kZip64EndSize)) return false;
+        ByteCursor c(record, kZip64EndSize);
+        uint32_t signature = c.u32le();
+        uint64_t recordSize = c.u64le();
+        c.skip(4);
+        EndRecord wide;
+        wide.disk = c.u32le();
+        wide.directoryDisk = c.u32le();
+        wide.entriesOnDisk = c.u64le();
+        wide.entries = c.u64le();
+        wide.directorySize = c.u64le();
+        wide.directoryOffset = c.u64le();
+        if (signature != kZip64EndSignature || recordSize < kZip64EndFixedTail ||
+            recordSize != locatorAt - at - 12)
+            continue;
+        if (!agrees(end->disk, kAllOnes16, wide.disk) || !agrees(end->directoryDisk, kAllOnes16, wide.directoryDisk) ||
+            !agrees(end->entriesOnDisk, kAllOnes16, wide.entriesOnDisk) ||
+            !agrees(end->entries, kAllOnes16, wide.entries) ||
+            !agrees(end->directorySize, kAllOnes32, wide.directorySize) ||
+            !agrees(end->directoryOffset, kAllOnes32, wide.directoryOffset))
+            return false;
+        // Data in front of the zip shifts both offsets alike.
+        if (wide.directorySize > at) return false;
+        uint64_t directoryStart = at - wide.directorySize;
+        if (wide.directoryOffset > directoryStart || directoryStart - wide.directoryOffset != at - recordedAt)
+            return false;
+        *end = wide;
+        *recordAt = at;
+        return true;
+    }
+    return false;
+}
+
+// Takes the end record at offset `at` if it is consistent: its comment reaches
+// the file's end exactly, this is the first disk, the directory ends
+// where the end records begin, no offset points past where things actually
+// are, and the first central header is where it puts the directory.
+bool readEndRecord(ByteSource& source, const Window& window, uint64_t fileSize, uint64_t at, Directory* directory) {
+    ByteCursor c(window.at(at), kEndSize);
+    c.skip(4);
+    EndRecord end;
+    end.disk = c.u16le();
+    end.directoryDisk = c.u16le();
+    end.entriesOnDisk = c.u16le();
+    end.entries = c.u16le();
+    end.directorySize = c.u32le();
+    end.directoryOffset = c.u32le();
+    uint16_t commentLength = c.u16le();
+    if (fileSize - at - kEndSize != commentLength) return false;
+
+    uint64_t directoryEnd = at;
+    if (at >= kZip64LocatorSize) {
+        uint8_t locator[kZip64LocatorSize];
+        if (!fetch(source, window, at - kZip64LocatorSize, locator, kZip64LocatorSize)) return false;
+        ByteCursor l(locator, kZip64LocatorSize);
+        if (l.u32le() == kZip64LocatorSignature) {
+            uint32_t endDisk = l.u32le();
+            uint64_t recordedAt = l.u64le();
+            uint32_t disks = l.u32le();
+            if (endDisk != 0 || disks > 1) return false;
+            if (!readZip64End(source, window, at - kZip64LocatorSize, recordedAt, &end, &directoryEnd)) return false;
+        }
+    }
+    // A zip split over several disks is refused; the disk that the directory
+    // starts on says nothing more once this one is the only one.
+    if (end.disk != 0) return false;
+    if (end.directorySize > directoryEnd) return false;
+    directory->size = end.directorySize;
+    directory->start = directoryEnd - end.directorySize;
+    directory->recordedStart = end.directoryOffset;
+    // Bytes can be put in front of a zip, never taken away.
+    if (directory->recordedStart > directory->start) return false;
+    if (directory->size == 0) return true;
+    uint8_t signature[4];
+    return fetch(source, window, directory->start, signature, 4) && le32(signature) == kCentralSignature;
+}
+
+// Searches the window, which ends at the file's end, backwards for a
+// consistent end record.
+bool searchEndRecord(ByteSource& source, const Window& window, uint64_t fileSize, Directory* directory) {
+    if (window.length < kEndSize) return false;
+    for (uint32_t i = window.length - kEndSize + 1; i-- > 0;) {
+        const uint8_t* p = window.bytes + i;
+        if (p[0] == 0x50 && le32(p) == kEndSignature &&
+            readEndRecord(source, window, fileSize, window.start + i, directory))
+            return true;
+    }
+    return false;
+}
+
+// The central directory, brought into memory in growing reads as the walk
+// goes on (or served from the tail read when it already holds it all).
+class DirectoryReader {
+public:
+    DirectoryReader(ByteSource& source, const Directory& directory, const Window& tail)
+        : source_(source), directory_(directory) {
+        if (tail.holds(directory.start, directory.size)) window_ = tail;
+    }
+
+    // The count bytes at pos (counted from the directory's start); null when
+    // they pass the directory's end or cannot be read.
+    const uint8_t* at(uint64_t pos, uint32_t count) {
+        if (!rangeInside(pos, count, directory_.size)) return nullptr;
+        uint64_t offset = directory_.start + pos;
+        if (window_.holds(offset, count)) return window_.at(offset);
+        uint64_t left = directory_.size - pos;
+        uint32_t want = count > nextRead_ ? count : nextRead_;
+        if (want > left) want = static_cast<uint32_t>(left);
+        window_ = Window();
+        if (want > capacity_) {
+            buffer_.reset(static_cast<uint8_t*>(coreAlloc(want)));
+            capacity_ = buffer_ ? want : 0;
+            if (!buffer_) return nullptr;
+        }
+        if (!source_.readAt(offset, buffer_.get(), want)) return nullptr;
+        window_.bytes = buffer_.get();
+        window_.start = offset;
+        window_.length = want;
+        if (nextRead_ < kLargestDirectoryRead) nextRead_ *= 4;
+        return window_.at(offset);
+    }
+
+private:
+    ByteSource& source_;
+    const Directory& directory_;
+    Window window_;
+    CorePtr<uint8_t> buffer_;
+    uint32_t capacity_ = 0;
+    uint32_t nextRead_ = kFirstDirectoryRead;
+};
+
+struct Entry {
+    uint16_t flags;
+    uint16_t method;
+    uint32_t crc;
+    uint64_t compressedSize;
+    uint64_t size;
+    uint64_t localOffset;  // as recorded
+};
+
+// Fills the fields that the central header saturated from its zip64 extra field.
+bool applyZip64Extra(const uint8_t* extra, uint16_t extraLength, Entry* entry, bool needSize, bool needCompressed,
+                     bool needOffset) {
+    ByteCursor c(extra, extraLength);
+    while (c.remaining() >= 4) {
+        uint16_t id = c.u16le();
+        uint16_t length = c.u16le();
+        const uint8_t* data = c.bytes(length);
+        if (!data) return false;
+        if (id != kZip64ExtraId) continue;
+        ByteCursor z(data, length);
+        if (needSize) entry->size = z.u64le();
+        if (needCompressed) entry->compressedSize = z.u64le();
+        if (needOffset) entry->localOffset = z.u64le();
+        return z.ok();
+    }
+    return false;
+}
+
+bool parseCentralHeader(const uint8_t* header, uint32_t headerLength, Entry* entry) {
+    ByteCursor c(header, headerLength);
+    c.skip(8);
+    entry->flags = c.u16le();
+    entry->method = c.u16le();
+    c.skip(4);
+    entry->crc = c.u32le();
+    uint32_t compressed = c.u32le();
+    uint32_t size = c.u32le();
+    uint16_t nameLength = c.u16le();
+    uint16_t extraLength = c.u16le();
+    c.skip(10);
+    uint32_t localOffset = c.u32le();
+    c.skip(nameLength);
+    const uint8_t* extra = c.bytes(extraLength);
+    if (!c.ok()) return false;
+    entry->compressedSize = compressed;
+    entry->size = size;
+    entry->localOffset = localOffset;
+    bool needSize = size == kAllOnes32;
+    bool needCompressed = compressed == kAllOnes32;
+    bool needOffset = localOffset == kAllOnes32;
+    if (!needSize && !needCompressed && !needOffset) return true;
+    return applyZip64Extra(extra, extraLength, entry, needSize, needCompressed, needOffset);
+}
+
+// Walks the directory to the first entry named exactly name. Each entry costs
+// a bounds check, a length compare and, when the lengths agree, a memcmp.
+bool findEntry(ByteSource& source, const Directory& directory, const Window& tail, const char* name,
+               uint32_t nameLength, Entry* entry) {
+    DirectoryReader reader(source, directory, tail);
+    uint64_t pos = 0;
+    while (pos < directory.size) {
+        const uint8_t* fixed = reader.at(pos, kCentralSize);
+        if (!fixed) return false;
+        ByteCursor c(fixed, kCentralSize);
+        if (c.u32le() != kCentralSignature) return false;
+        c.seek(28);
+        uint16_t entryNameLength = c.u16le();
+        uint16_t extraLength = c.u16le();
+        uint16_t commentLength = c.u16le();
+        uint32_t entryLength = kCentralSize + entryNameLength + extraLength + commentLength;
+        if (entryNameLength == nameLength) {
+            const uint8_t* header = reader.at(pos, entryLength);
+            if (!header) return false;
+            if (std::memcmp(header + kCentralSize, name, nameLength) == 0)
+                return parseCentralHeader(header, entryLength, entry);
+        }
+        pos += entryLength;
+    }
+    return false;
+}
+
+// Where the member's data starts, after checking its local header against the
+// central one: signature, name byte for byte, method, no encryption, and the
+// CRC and sizes unless a data descriptor follows the data.
+bool locateData(ByteSource& source, const Directory& directory, const Entry& entry, const char* name,
+                uint32_t nameLength, uint64_t* dataStart) {
+    if (entry.localOffset > directory.recordedStart) return false;
+    uint64_t below = directory.recordedStart - entry.localOffset;
+    if (below > directory.start) return false;
+    uint64_t local = directory.start - below;
+    uint32_t headerLength = kLocalSize + nameLength;
+    if (!rangeInside(local, headerLength, directory.start)) return false;
+
+    uint8_t onStack[kLocalHeaderOnStack];
+    CorePtr<uint8_t> onHeap;
+    uint8_t* header = onStack;
+    if (headerLength > sizeof onStack) {
+        onHeap.reset(static_cast<uint8_t*>(coreAlloc(headerLength)));
+        if (!onHeap) return false;
+        header = onHeap.get();
+    }
+    if (!source.readAt(local, header, headerLength)) return false;
+    ByteCursor c(header, headerLength);
+    uint32_t signature = c.u32le();
+    c.skip(2);
+    uint16_t flags = c.u16le();
+    uint16_t method = c.u16le();
+    c.skip(4);
+    uint32_t crc = c.u32le();
+    uint32_t compressed = c.u32le();
+    uint32_t size = c.u32le();
+    uint16_t localNameLength = c.u16le();
+    uint16_t extraLength = c.u16le();
+    const uint8_t* localName = c.bytes(nameLength);
+    if (!c.ok() || signature != kLocalSignature || localNameLength != nameLength ||
+        std::memcmp(localName, name, nameLength) != 0 || method != entry.method ||
+        (flags & (kFlagEncrypted | kFlagStrongEncryption)) != 0)
+        return false;
+    if ((flags & kFlagDataDescriptor) == 0) {
+        // All ones defers a size to the local zip64 extra field; the central
+        // directory's value is the one used either way.
+        if (crc != entry.crc || (compressed != kAllOnes32 && compressed != entry.compressedSize) ||
+            (size != kAllOnes32 && size != entry.size))
+            return false;
+    }
+    uint64_t start = local + headerLength + extraLength;
+    if (!rangeInside(start, entry.compressedSize, directory.start)) return false;
+    *dataStart = start;
+    return true;
+}
+
+voidpf allocateForZlib(voidpf, uInt items, uInt size) {
+    if (size != 0 && items > static_cast<size_t>(-1) / size) return Z_NULL;
+    return coreAlloc(static_cast<size_t>(items) * size);
+}
+
+void freeForZlib(voidpf, voidpf block) { coreFree(block); }
+
+struct InflateTraits {
+    using Type = z_stream*;
+    static Type invalid() { return nullptr; }
+    static void close(Type stream) { inflateEnd(stream); }
+};
+using InflateHolder = Holder<InflateTraits>;
+
+// Reads and checks the member's data into out. Returns a status.
+int extractEntry(ByteSource& source, const Directory& directory, const Entry& entry, const char* name,
+                 uint32_t nameLength, MemberBuffer* out) {
+    if ((entry.flags & (kFlagEncrypted | kFlagStrongEncryption)) != 0) return kMemberAbsent;
+    if (entry.method != kMethodStored && entry.method != kMethodDeflated) return kMemberAbsent;
+    if (entry.size > kMaxMemberSize) return kMemberAbsent;
+    if (entry.method == kMethodStored && entry.compressedSize != entry.size) return kMemberAbsent;
+    if (entry.method == kMethodDeflated && entry.compressedSize > largestDeflatedSize(entry.size))
+        return kMemberAbsent;
+    uint64_t dataStart = 0;
+    if (!locateData(source, directory, entry, name, nameLength, &dataStart)) return kMemberAbsent;
+
+    const uint32_t size = static_cast<uint32_t>(entry.size);
+    const uint32_t compressedSize = static_cast<uint32_t>(entry.compressedSize);
+    z_stream stream;
+    InflateHolder inflating;
+    if (entry.method == kMethodDeflated) {
+        std::memset(&stream, 0, sizeof stream);
+        stream.zalloc = allocateForZlib;
+        stream.zfree = freeForZlib;
+        int status = inflateInit2(&stream, -MAX_WBITS);
+        if (status == Z_MEM_ERROR) return kMemberAbsent;
+        if (status != Z_OK) return kArchiveUnusable;
+        inflating.reset(&stream);
+    }
+
+    CorePtr<char> data(static_cast<char*>(coreAlloc(size_t(size) + 1)));
+    if (!data) return kMemberAbsent;
+    if (entry.method == kMethodStored) {
+        if (!source.readAt(dataStart, data.get(), size)) return kMemberAbsent;
+    } else {
+        CorePtr<uint8_t> compressed(static_cast<uint8_t*>(coreAlloc(compressedSize)));
+        if (!compressed || !source.readAt(dataStart, compressed.get(), compressedSize)) return kMemberAbsent;
+        stream.next_in = compressed.get();
+        stream.avail_in = compressedSize;
+        stream.next_out = reinterpret_cast<Bytef*>(data.get());
+        stream.avail_out = size;
+        // One call into the final buffer: the stream must end exactly where the
+        // directory says the member does, within its compressed bytes.
+        if (inflate(&stream, Z_FINISH) != Z_STREAM_END || stream.total_out != size) return kMemberAbsent;
+    }
+    uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(data.get()), size);
+    if (crc != entry.crc) return kMemberAbsent;
+    data.get()[size] = '\0';
+    out->length = size;
+    out->data = data.release();
+    return kMemberRead;
+}
+
+int readMember(ByteSource& source, const char* name, uint32_t nameLength, MemberBuffer* out) {
+    const uint64_t fileSize = source.size();
+    if (fileSize < kEndSize) return kMemberAbsent;
+
+    uint8_t firstTail[kFirstTailRead];
+    Window tail;
+    tail.bytes = firstTail;
+    tail.length = fileSize < kFirstTailRead ? static_cast<uint32_t>(fileSize) : kFirstTailRead;
+    tail.start = fileSize - tail.length;
+    if (!source.readAt(tail.start, firstTail, tail.length)) return kMemberAbsent;
+
+    Directory directory;
+    CorePtr<uint8_t> wideTail;
+    if (!searchEndRecord(source, tail, fileSize, &directory)) {
+        // A comment pushes the end record back by up to 64 KiB.
+        const uint32_t widest = kEndSize + kMaxComment;
+        uint32_t length = fileSize < widest ? static_cast<uint32_t>(fileSize) : widest;
+        if (length <= tail.length) return kMemberAbsent;
+        wideTail.reset(static_cast<uint8_t*>(coreAlloc(length)));
+        if (!wideTail) return kMemberAbsent;
+        tail.bytes = wideTail.get();
+        tail.length = length;
+        tail.start = fileSize - length;
+        if (!source.readAt(tail.start, wideTail.get(), length)) return kMemberAbsent;
+        if (!searchEndRecord(source, tail, fileSize, &directory)) return kMemberAbsent;
+    }
+
+    Entry entry;
+    if (!findEntry(source, directory, tail, name, nameLength, &entry)) return kMemberAbsent;
+    wideTail.reset();
+    return extractEntry(source, directory, entry, name, nameLength, out);
+}
+
+}  // namespace
+
+bool MemorySource::readAt(uint64_t offset, void* destination, uint32_t length) {
+    if (!rangeInside(offset, length, size_)) return false;
+    if (length != 0) std::memcpy(destination, data_ + offset, length);
+    return true;
+}
+
+int readArchiveMemberFrom(ByteSource& source, const char* memberName, MemberBuffer* out) {
+    if (!out) return kArchiveUnusable;
+    out->length = 0;
+    out->data = nullptr;
+    if (!memberName) return kArchiveUnusable;
+    size_t nameLength = std::strlen(memberName);
+    if (nameLength > kMaxNameLength) return kMemberAbsent;
+    return readMember(source, memberName, static_cast<uint32_t>(nameLength), out);
+}
+
+void freeArchiveMember(MemberBuffer* buffer) {
+    if (!buffer) return;
+    coreFree(buffer->data);
+    buffer->data = nullptr;
+    buffer->length = 0;
+}
