@@ -25,11 +25,16 @@ LONG copyValue(HKEY key, const char* from, const char* to, CopyOutcome* outcome)
     DWORD type = 0;
     DWORD size = 0;
     if (RegQueryValueExA(key, from, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0) return 0;
-    CorePtr<BYTE> bytes(static_cast<BYTE*>(coreAlloc(size)));
+    if (size == MAXDWORD) return 0;
+    // One byte beyond the data: the registry looks at the byte after a string
+    // that does not end in NUL and adds a terminator when it finds one there.
+    // A byte that is not NUL keeps such a value's bytes exactly as they were.
+    CorePtr<BYTE> bytes(static_cast<BYTE*>(coreAlloc(size + 1u)));
     if (!bytes) return kRegistrationInternalError;
     *outcome = CopyOutcome::failed;
     DWORD read = size;
-    if (RegQueryValueExA(key, from, nullptr, &type, bytes.get(), &read) != ERROR_SUCCESS) return 0;
+    if (RegQueryValueExA(key, from, nullptr, &type, bytes.get(), &read) != ERROR_SUCCESS || read > size) return 0;
+    bytes.get()[read] = 0xFF;
     if (RegSetValueExA(key, to, 0, type, bytes.get(), read) == ERROR_SUCCESS) *outcome = CopyOutcome::copied;
     return 0;
 }

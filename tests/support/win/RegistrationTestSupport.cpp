@@ -1,0 +1,179 @@
+#include "win/RegistrationTestSupport.h"
+
+#include <shlobj.h>
+
+#include <cstdio>
+
+const char* const kRegTestHandlerKeys[4] = {
+    "shellex\\IconHandler",
+    "shellex\\{00021500-0000-0000-C000-000000000046}",
+    "shellex\\DropHandler",
+    "shellex\\PropertySheetHandlers\\MorvaneVersion-{5C2B91E4-7A06-4d3f-9E18-B40C6A2F7D95}",
+};
+
+RegValue szValue(const std::string& text) {
+    RegValue v;
+    v.type = REG_SZ;
+    v.bytes = text;
+    v.bytes.push_back('\0');
+    return v;
+}
+
+bool readValue(HKEY root, const std::string& key, const char* name, RegValue* value) {
+    return queryRegistryValue(root, key, name, &value->type, &value->bytes);
+}
+
+void writeValue(HKEY root, const std::string& key, const char* name, const RegValue& value) {
+    // A byte other than NUL after the data, so that the registry stores a
+    // string without terminator as it is instead of adding one.
+    std::string buffer = value.bytes + "X";
+    setRegistryValue(root, key, name, value.type, buffer.data(), DWORD(value.bytes.size()));
+}
+
+std::string describe(const RegValue& value) {
+    std::string out = value.type == REG_SZ          ? "REG_SZ"
+                      : value.type == REG_EXPAND_SZ ? "REG_EXPAND_SZ"
+                                                    : "type " + std::to_string(value.type);
+    out += " [";
+    for (unsigned char c : value.bytes) {
+        char hex[8];
+        if (c >= 0x20 && c < 0x7F) {
+            out += char(c);
+        } else {
+            snprintf(hex, sizeof(hex), "\\x%02X", c);
+            out += hex;
+        }
+    }
+    return out + "]";
+}
+
+RegistryKeySnapshot::RegistryKeySnapshot(HKEY root, const std::string& key) : root_(root), key_(key) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
+    existed_ = true;
+    for (DWORD i = 0;; ++i) {
+        char name[16384];
+        DWORD nameSize = sizeof(name);
+        DWORD type = 0;
+        DWORD size = 0;
+        if (RegEnumValueA(k, i, name, &nameSize, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+        RegValue v;
+        readValue(root, key, name, &v);
+        values_[name] = v;
+    }
+    RegCloseKey(k);
+}
+
+RegistryKeySnapshot::~RegistryKeySnapshot() { restore(); }
+
+void RegistryKeySnapshot::restore() {
+    if (restored_ || !existed_) return;
+    restored_ = true;
+    HKEY k = nullptr;
+    if (RegCreateKeyExA(root_, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) != ERROR_SUCCESS)
+        return;
+    RegCloseKey(k);
+    for (const auto& entry : values_) writeValue(root_, key_, entry.first.empty() ? nullptr : entry.first.c_str(),
+                                                 entry.second);
+}
+
+bool createVolatileKey(HKEY root, const std::string& key) {
+    size_t slash = key.rfind('\\');
+    HKEY parent = root;
+    HKEY opened = nullptr;
+    if (slash != std::string::npos) {
+        if (RegCreateKeyExA(root, key.substr(0, slash).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &opened,
+                            nullptr) != ERROR_SUCCESS)
+            return false;
+        parent = opened;
+    }
+    HKEY k = nullptr;
+    LONG rc = RegCreateKeyExA(parent, key.substr(slash == std::string::npos ? 0 : slash + 1).c_str(), 0, nullptr,
+                              REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+    if (opened) RegCloseKey(opened);
+    if (rc != ERROR_SUCCESS) return false;
+    RegCloseKey(k);
+    return true;
+}
+
+namespace {
+const UINT kChangeMessage = WM_APP + 7;
+const char kListenerClass[] = "MorvaneAssociationListener";
+}  // namespace
+
+AssociationChangeListener::AssociationChangeListener() {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = kListenerClass;
+    RegisterClassA(&wc);
+    window_ = CreateWindowA(kListenerClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    if (!window_) return;
+    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    // A null item list asks for the events of every item.
+    SHChangeNotifyEntry entry = {nullptr, TRUE};
+    registration_ = SHChangeNotifyRegister(window_, SHCNRF_ShellLevel | SHCNRF_InterruptLevel, SHCNE_ASSOCCHANGED,
+                                           kChangeMessage, 1, &entry);
+}
+
+AssociationChangeListener::~AssociationChangeListener() {
+    if (registration_) SHChangeNotifyDeregister(registration_);
+    if (window_) DestroyWindow(window_);
+}
+
+int AssociationChangeListener::takeCount() {
+    MSG msg;
+    while (PeekMessageA(&msg, window_, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    int n = count_;
+    count_ = 0;
+    return n;
+}
+
+LRESULT CALLBACK AssociationChangeListener::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == kChangeMessage) {
+        auto* self = reinterpret_cast<AssociationChangeListener*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        if (self && (static_cast<LONG>(lp) & SHCNE_ASSOCCHANGED)) ++self->count_;
+        return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+namespace {
+// The system's handle list (SystemHandleInformation): Wine answers it, while
+// its GetProcessHandleCount is a stub that reports 0.
+struct SystemHandleEntry {
+    ULONG ownerPid;
+    BYTE objectType;
+    BYTE flags;
+    USHORT value;
+    PVOID object;
+    ULONG access;
+};
+struct SystemHandleList {
+    ULONG count;
+    SystemHandleEntry entries[1];
+};
+typedef LONG(WINAPI* QuerySystemInformationFn)(ULONG, PVOID, ULONG, PULONG);
+}  // namespace
+
+DWORD processHandleCount() {
+    auto query = reinterpret_cast<QuerySystemInformationFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) return 0;
+    std::vector<BYTE> buffer(1 << 16);
+    for (;;) {
+        ULONG needed = 0;
+        LONG status = query(16, buffer.data(), ULONG(buffer.size()), &needed);
+        if (status == LONG(0xC0000004)) {  // STATUS_INFO_LENGTH_MISMATCH
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        if (status != 0) return 0;
+        break;
+    }
+    const auto* list = reinterpret_cast<const SystemHandleList*>(buffer.data());
+    DWORD mine = 0;
+    for (ULONG i = 0; i < list->count; ++i)
+        if (list->entries[i].ownerPid == GetCurrentProcessId()) ++mine;
+    return mine;
+}

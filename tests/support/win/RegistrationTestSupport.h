@@ -1,0 +1,76 @@
+#pragma once
+// Helpers of the registration tests: the registry paths as the shell reads
+// them, a snapshot of a key's values, an association-change listener and the
+// process's handle count.
+#include <windows.h>
+
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "win/WinTestSupport.h"
+
+#define REG_TEST_CLASS_KEY "CLSID\\{5C2B91E4-7A06-4d3f-9E18-B40C6A2F7D95}"
+#define REG_TEST_APPROVED_KEY "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved"
+#define REG_TEST_CLSID_TEXT "{5C2B91E4-7A06-4d3f-9E18-B40C6A2F7D95}"
+#define REG_TEST_SAVED_ICON "SaveDefaultIcon-{5C2B91E4-7A06-4d3f-9E18-B40C6A2F7D95}"
+#define REG_TEST_DESCRIPTION "Java-Jar: Icon, tooltip and desktopintegration extension"
+#define REG_TEST_BOX_CAPTION L"Jar-File shell extension"
+
+// The four handler keys under HKEY_CLASSES_ROOT\jarfile, in registration order.
+extern const char* const kRegTestHandlerKeys[4];
+
+// One registry value: its type and raw bytes.
+struct RegValue {
+    DWORD type = REG_NONE;
+    std::string bytes;
+    bool operator==(const RegValue& o) const { return type == o.type && bytes == o.bytes; }
+};
+// A REG_SZ value as registration stores it: the text and its terminator.
+RegValue szValue(const std::string& text);
+// The value, or false when it does not exist.
+bool readValue(HKEY root, const std::string& key, const char* name, RegValue* value);
+void writeValue(HKEY root, const std::string& key, const char* name, const RegValue& value);
+std::string describe(const RegValue& value);
+inline void PrintTo(const RegValue& value, std::ostream* out) { *out << describe(value); }
+
+// Every value of one key (no subkeys), captured at construction and written
+// back into the re-created key by restore() or at destruction.
+class RegistryKeySnapshot {
+public:
+    RegistryKeySnapshot(HKEY root, const std::string& key);
+    ~RegistryKeySnapshot();
+    void restore();
+    bool existed() const { return existed_; }
+
+private:
+    HKEY root_;
+    std::string key_;
+    bool existed_ = false;
+    bool restored_ = false;
+    std::map<std::string, RegValue> values_;
+};
+
+// A volatile key (with its missing parents created non-volatile): a
+// non-volatile subkey cannot be created below it.
+bool createVolatileKey(HKEY root, const std::string& key);
+
+// Counts the shell's association-change notices that reach a hidden window of
+// the calling thread.
+class AssociationChangeListener {
+public:
+    AssociationChangeListener();
+    ~AssociationChangeListener();
+    bool listening() const { return registration_ != 0; }
+    // Delivers what is queued and returns the count since the last call.
+    int takeCount();
+
+private:
+    static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    HWND window_ = nullptr;
+    ULONG registration_ = 0;
+    int count_ = 0;
+};
+
+DWORD processHandleCount();

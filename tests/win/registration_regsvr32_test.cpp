@@ -1,0 +1,94 @@
+// The built DLL registered the way an administrator does it, with regsvr32,
+// and then created by the shell's road: CoCreateInstance of the class.
+// This program never loads Morvane.dll itself, so whatever module COM loads
+// is the one the registry names.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "win/RegistrationTestSupport.h"
+
+namespace {
+
+std::string besideThisProgram(const char* file) {
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir(path, n);
+    return dir.substr(0, dir.find_last_of('\\') + 1) + file;
+}
+
+// Runs regsvr32 with the arguments and returns its exit code.
+DWORD runRegsvr32(const std::string& arguments) {
+    std::string command = "regsvr32.exe " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        ADD_FAILURE() << "cannot start " << command << " (error " << GetLastError() << ")";
+        return DWORD(-1);
+    }
+    DWORD code = DWORD(-1);
+    if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+std::string quoted(const std::string& path) { return "\"" + path + "\""; }
+
+class Regsvr32Test : public ::testing::Test {
+protected:
+    void SetUp() override { clean(); }
+    void TearDown() override { clean(); }
+    static void clean() {
+        deleteRegistryTree(HKEY_CLASSES_ROOT, "jarfile");
+        deleteRegistryTree(HKEY_CLASSES_ROOT, REG_TEST_CLASS_KEY);
+        deleteRegistryValue(HKEY_LOCAL_MACHINE, REG_TEST_APPROVED_KEY, REG_TEST_CLSID_TEXT);
+    }
+
+    // Registers the DLL at path, creates the object through the registered
+    // class, checks that the module COM loaded is that file, unregisters.
+    void registerCreateUnregister(const std::string& path) {
+        ASSERT_EQ(runRegsvr32("/s " + quoted(path)), 0u);
+        RegValue inproc;
+        ASSERT_TRUE(readValue(HKEY_CLASSES_ROOT, REG_TEST_CLASS_KEY "\\InProcServer32", nullptr, &inproc));
+        EXPECT_EQ(inproc, szValue(path)) << "the full path of the file that registered";
+        RegValue model;
+        ASSERT_TRUE(readValue(HKEY_CLASSES_ROOT, REG_TEST_CLASS_KEY "\\InProcServer32", "ThreadingModel", &model));
+        EXPECT_EQ(model, szValue("Apartment"));
+        {
+            OleApartment apartment;
+            IPersistFile* persist = nullptr;
+            ASSERT_EQ(CoCreateInstance(kClsidJarIcon, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistFile,
+                                       reinterpret_cast<void**>(&persist)),
+                      S_OK);
+            EXPECT_NE(GetModuleHandleA(path.c_str()), nullptr) << "COM loaded " << path;
+            IExtractIconA* extract = nullptr;
+            EXPECT_EQ(persist->QueryInterface(IID_IExtractIconA, reinterpret_cast<void**>(&extract)), S_OK);
+            if (extract) extract->Release();
+            persist->Release();
+            CoFreeUnusedLibraries();
+        }
+        EXPECT_EQ(runRegsvr32("/u /s " + quoted(path)), 0u);
+        EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, REG_TEST_CLASS_KEY));
+        OleApartment apartment;
+        IUnknown* object = nullptr;
+        EXPECT_EQ(CoCreateInstance(kClsidJarIcon, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                   reinterpret_cast<void**>(&object)),
+                  REGDB_E_CLASSNOTREG);
+    }
+};
+
+TEST_F(Regsvr32Test, RegistersTheBuiltDllForTheShell) { registerCreateUnregister(besideThisProgram("Morvane.dll")); }
+
+TEST_F(Regsvr32Test, RegistersTheCopyInAnotherFolderByItsOwnPath) {
+    const std::string folder = "C:\\Program Files\\Morvane copy";
+    const std::string copy = folder + "\\Morvane.dll";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA(besideThisProgram("Morvane.dll").c_str(), copy.c_str(), FALSE));
+    registerCreateUnregister(copy);
+    DeleteFileA(copy.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
+}  // namespace
