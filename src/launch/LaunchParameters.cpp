@@ -1,0 +1,159 @@
+#include "launch/LaunchParameters.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "text/ByteCursor.h"
+#include "text/CoreAlloc.h"
+
+namespace {
+
+constexpr uint64_t kListOffsetField = 0;
+constexpr uint64_t kWideField = 16;
+
+template <typename C>
+size_t unitsOf(const C* text) {
+    size_t n = 0;
+    while (text[n] != 0) ++n;
+    return n;
+}
+
+// Adds n to a running size; false when the sum does not fit.
+bool grow(size_t* total, size_t n) {
+    if (n > SIZE_MAX - *total) return false;
+    *total += n;
+    return true;
+}
+
+// True when a double-NUL list of units C fills no more than bytes bytes.
+template <typename C>
+bool listEndsWithin(const uint8_t* start, size_t bytes) {
+    const C* units = reinterpret_cast<const C*>(start);
+    size_t count = bytes / sizeof(C);
+    bool atItemStart = true;
+    for (size_t i = 0; i < count; ++i) {
+        if (units[i] == 0) {
+            if (atItemStart) return true;
+            atItemStart = true;
+        } else {
+            atItemStart = false;
+        }
+    }
+    return false;
+}
+
+template <typename C>
+C* appendUnits(C* end, const C* text, size_t count) {
+    std::memcpy(end, text, count * sizeof(C));
+    end[count] = 0;
+    return end + count;
+}
+
+// The fixed pieces of the parameter string are ASCII, widened unit by unit.
+template <typename C>
+C* appendAscii(C* end, const char* ascii) {
+    while (*ascii) *end++ = static_cast<C>(*ascii++);
+    *end = 0;
+    return end;
+}
+
+template <typename C>
+size_t trailingBackslashes(const C* name, size_t length) {
+    size_t n = 0;
+    while (n < length && name[length - 1 - n] == '\\') ++n;
+    return n;
+}
+
+template <typename C>
+C* quoteNames(const C* names) {
+    if (!names) return nullptr;
+    constexpr size_t kPerName = 3;  // two quotes and the blank
+    size_t total = 1;
+    for (const C* name = names; *name; name += unitsOf(name) + 1) {
+        size_t length = unitsOf(name);
+        if (!grow(&total, length) || !grow(&total, trailingBackslashes(name, length)) || !grow(&total, kPerName))
+            return nullptr;
+    }
+    C* quoted = coreAllocArray<C>(total);
+    if (!quoted) return nullptr;
+    C* end = quoted;
+    *end = 0;
+    for (const C* name = names; *name; name += unitsOf(name) + 1) {
+        size_t length = unitsOf(name);
+        end = appendAscii(end, "\"");
+        end = appendUnits(end, name, length);
+        // A backslash run before the closing quote is read as half its length,
+        // so the run is written twice to arrive whole.
+        end = appendUnits(end, name + length - trailingBackslashes(name, length), trailingBackslashes(name, length));
+        end = appendAscii(end, "\" ");
+    }
+    return quoted;
+}
+
+constexpr char kLead[] = " ";
+constexpr char kOpenQuote[] = "\"";
+constexpr char kCloseQuote[] = "\" ";
+constexpr char kJarOption[] = " -jar \"";
+
+template <typename C>
+C* buildParameters(const C* listFile, const C* archive, const C* names) {
+    if (!archive) return nullptr;
+    if (listFile) names = nullptr;
+    size_t total = 1;
+    bool fits = grow(&total, std::strlen(kLead)) && grow(&total, std::strlen(kJarOption)) &&
+                grow(&total, unitsOf(archive)) && grow(&total, std::strlen(kCloseQuote));
+    if (listFile)
+        fits = fits && grow(&total, std::strlen(LIST_FILE_PROPERTY)) && grow(&total, std::strlen(kOpenQuote)) &&
+               grow(&total, unitsOf(listFile)) && grow(&total, std::strlen(kCloseQuote));
+    if (names) fits = fits && grow(&total, unitsOf(names));
+    if (!fits) return nullptr;
+    C* parameters = coreAllocArray<C>(total);
+    if (!parameters) return nullptr;
+    C* end = appendAscii(parameters, kLead);
+    if (listFile) {
+        end = appendAscii(end, LIST_FILE_PROPERTY);
+        end = appendAscii(end, kOpenQuote);
+        end = appendUnits(end, listFile, unitsOf(listFile));
+        end = appendAscii(end, kCloseQuote);
+    }
+    end = appendAscii(end, kJarOption);
+    end = appendUnits(end, archive, unitsOf(archive));
+    end = appendAscii(end, kCloseQuote);
+    if (names) appendUnits(end, names, unitsOf(names));
+    return parameters;
+}
+
+}  // namespace
+
+bool readDroppedFiles(const void* block, size_t size, DroppedFiles* drop) {
+    ByteCursor header(block, size);
+    header.seek(kListOffsetField);
+    uint32_t listOffset = header.u32le();
+    header.seek(kWideField);
+    uint32_t wide = header.u32le();
+    if (!header.ok()) return false;
+    *drop = {wide != 0, nullptr, nullptr};
+    if (listOffset == 0) return true;
+    if (!rangeInside(listOffset, 0, size) || listOffset < kDropFilesHeaderSize) return false;
+    const uint8_t* list = static_cast<const uint8_t*>(block) + listOffset;
+    size_t listBytes = size - listOffset;
+    if (drop->wide) {
+        if (listOffset % sizeof(WChar) != 0 || !listEndsWithin<WChar>(list, listBytes)) return false;
+        drop->namesW = reinterpret_cast<const WChar*>(list);
+    } else {
+        if (!listEndsWithin<char>(list, listBytes)) return false;
+        drop->names = reinterpret_cast<const char*>(list);
+    }
+    return true;
+}
+
+char* quoteDroppedNames(const char* names) { return quoteNames(names); }
+WChar* quoteDroppedNamesW(const WChar* names) { return quoteNames(names); }
+
+char* buildLaunchParameters(const char* listFilePath, const char* archivePath, const char* quotedNames) {
+    return buildParameters(listFilePath, archivePath, quotedNames);
+}
+
+WChar* buildLaunchParameters(const WChar* listFilePath, const WChar* archivePath, const WChar* quotedNames) {
+    return buildParameters(listFilePath, archivePath, quotedNames);
+}

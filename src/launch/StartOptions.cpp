@@ -1,0 +1,28 @@
+#include "launch/StartOptions.h"
+
+#include "archive/ArchiveReader.h"
+#include "text/MetadataText.h"
+#include "text/TextConvert.h"
+
+bool parseStartOptions(const char* bytes, size_t length, StartOptions* options) {
+    if (!bytes || length == 0) return false;
+    options->namesInListFile = false;
+    LineArray<char> lines(splitMetadataLines(bytes, length, START_OPTIONS_LINE_BREAK));
+    if (lines) options->namesInListFile = findLineIndexByPrefix(lines.get(), START_OPTION_NAMES_IN_LIST_FILE) >= 0;
+    return true;
+}
+
+bool readStartOptions(const char* archivePath, StartOptions* options) {
+    MemberBuffer member = {0, nullptr};
+    if (readArchiveMember(archivePath, MEMBER_STARTOPTIONS, &member) >= kArchiveUnusable) return false;
+    MemberHolder release(&member);
+    return parseStartOptions(member.data, member.length, options);
+}
+
+bool writeNameList(FILE* out, const WChar* names) {
+    if (!names) return false;
+    // A list cut short by a failed record gets no end record, so the reader
+    // cannot take it for the whole list.
+    if (writeStringRecordList(out, names) < 0) return false;
+    return writeStringListEnd(out) == 4;
+}
