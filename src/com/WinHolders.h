@@ -19,6 +19,16 @@ struct FileHandleTraits {
 };
 using FileHandle = Holder<FileHandleTraits>;
 
+// A COM interface pointer that is released when the holder goes.
+template <typename T>
+struct ComReleaseTraits {
+    using Type = T*;
+    static Type invalid() { return nullptr; }
+    static void close(Type p) { p->Release(); }
+};
+template <typename T>
+using ComPtr = Holder<ComReleaseTraits<T>>;
+
 // A global memory block locked for the holder's lifetime.
 class GlobalLockHolder {
 public:

@@ -1,5 +1,38 @@
 #include "infotip/QueryInfo.h"
 
-STDMETHODIMP velQueryInfo::GetInfoTip(DWORD, PWSTR*) { return E_NOTIMPL; }
+#include <cstring>
+
+#include "com/WinHolders.h"
+#include "text/LocaleNames.h"
+#include "text/MetadataText.h"
+
+namespace {
+// The locale whose lines are tried when the thread's locale is not in the table.
+const char kFallbackLocale[] = "en_US";
+// An escaped n shows as a line break in the tooltip.
+const char kTipLineBreak[] = "\r\n";
+}  // namespace
+
+HRESULT makeInfoTip(IMalloc* allocator, const char* archivePath, PWSTR* ppwszTip) {
+    CorePtr<WChar> tip;
+    {
+        CorePtr<char> locale(userLocaleName());
+        tip.reset(readDescription(archivePath, locale ? locale.get() : kFallbackLocale, kTipLineBreak));
+    }
+    // Every way of having no text (no member, no matching line, a value that
+    // is not UTF-8, no memory) gives the same answer.
+    if (!tip) return E_OUTOFMEMORY;
+    size_t bytes = (wideLength(tip.get()) + 1) * sizeof(WChar);
+    *ppwszTip = static_cast<PWSTR>(allocator->Alloc(bytes));
+    if (*ppwszTip == nullptr) return E_OUTOFMEMORY;
+    memcpy(*ppwszTip, tip.get(), bytes);
+    return S_OK;
+}
+
+STDMETHODIMP velQueryInfo::GetInfoTip(DWORD, PWSTR* ppwszTip) {
+    ComPtr<IMalloc> allocator;
+    if (FAILED(SHGetMalloc(allocator.put()))) return E_FAIL;
+    return makeInfoTip(allocator.get(), pJarIcon->szFileName, ppwszTip);
+}
 
 STDMETHODIMP velQueryInfo::GetInfoFlags(DWORD*) { return E_NOTIMPL; }

@@ -11,3 +11,9 @@ public:
     STDMETHODIMP GetInfoTip(DWORD dwFlags, PWSTR* ppwszTip) override;
     STDMETHODIMP GetInfoFlags(DWORD* pdwFlags) override;
 };
+
+// The tip of the archive for the calling thread's locale, copied into memory of
+// the given task allocator. Results: S_OK; E_OUTOFMEMORY with *ppwszTip not
+// written when the archive has no description for the locale; E_OUTOFMEMORY
+// with *ppwszTip null when the allocator gives no memory.
+HRESULT makeInfoTip(IMalloc* allocator, const char* archivePath, PWSTR* ppwszTip);
