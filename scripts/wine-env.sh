@@ -12,10 +12,14 @@ unset _build
 # output goes to a file, never into a pipe that a caller is reading.
 wine_start() {
   mkdir -p "$WINEPREFIX"
+  # A server left over from an earlier run may belong to a display that is
+  # gone; windows and message boxes would then fail. Start afresh.
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot -i >"$WINEPREFIX/../wineboot.log" 2>&1 </dev/null
   fi
-  wineserver -p >/dev/null 2>&1 </dev/null
+  wineserver -p >/dev/null 2>&1 </dev/null || true
   # wineboot again makes sure the desktop and services run on this display.
   wine wineboot >/dev/null 2>&1 </dev/null || true
 }
