@@ -6,6 +6,7 @@
 #include <olectl.h>
 
 #include <string>
+#include <vector>
 
 #include "registration/RegistryWrite.h"
 #include "registration/SelfRegistration.h"
@@ -297,6 +298,32 @@ TEST_F(RegistrationTest, OutOfMemoryWhileSavingTheIconGivesCodeOne) {
     EXPECT_FALSE(valueExists(HKEY_LOCAL_MACHINE, REG_TEST_APPROVED_KEY, REG_TEST_CLSID_TEXT));
     expectValue(HKEY_CLASSES_ROOT, kDefaultIcon, nullptr, szValue("javaw.exe,0"), "nothing taken over");
     EXPECT_FALSE(valueExists(HKEY_CLASSES_ROOT, kDefaultIcon, REG_TEST_SAVED_ICON));
+}
+
+// A library whose path does not fit the 260 characters of a path text
+// refuses to register rather than registering its path cut short.
+TEST_F(RegistrationTest, LibraryPathTooLongIsNotRegisteredCutShort) {
+    std::vector<std::wstring> folders = {L"C:\\morvane-long-path"};
+    for (int i = 0; i < 3; ++i) folders.push_back(folders.back() + L"\\" + std::wstring(90, wchar_t(L'a' + i)));
+    for (const std::wstring& f : folders) CreateDirectoryW(f.c_str(), nullptr);
+    const std::wstring copy = folders.back() + L"\\Morvane.dll";
+    ASSERT_GT(copy.size(), size_t(MAX_PATH));
+    ASSERT_TRUE(CopyFileW(widen(dll().path()).c_str(), copy.c_str(), FALSE));
+    HMODULE module = LoadLibraryW(copy.c_str());
+    ASSERT_NE(module, nullptr) << "error " << GetLastError();
+    auto registerServer = reinterpret_cast<HRESULT(WINAPI*)()>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
+    ASSERT_NE(registerServer, nullptr);
+    {
+        MessageBoxWatchdog watchdog(REG_TEST_BOX_CAPTION);
+        EXPECT_EQ(registerServer(), HRESULT(0x80070001));
+        EXPECT_EQ(watchdog.count(), 1);
+    }
+    EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, REG_TEST_CLASS_KEY));
+    EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, kJarfile));
+    FreeLibrary(module);
+    DeleteFileW(copy.c_str());
+    for (auto f = folders.rbegin(); f != folders.rend(); ++f) RemoveDirectoryW(f->c_str());
 }
 
 TEST_F(RegistrationTest, EveryKeyIsClosedOnEveryPath) {
