@@ -1,4 +1,6 @@
 #pragma once
+#include <windows.h>
+#include <prsht.h>
 #include <shlobj.h>
 
 #include "com/InterfaceObject.h"
@@ -13,6 +15,18 @@ public:
     STDMETHODIMP AddPages(LPFNSVADDPROPSHEETPAGE pfnAddPage, LPARAM lParam) override;
     STDMETHODIMP ReplacePage(EXPPS uPageID, LPFNSVADDPROPSHEETPAGE pfnReplaceWith, LPARAM lParam) override;
 
-    // Lives as long as the page, whose list box points into it.
+    // Reads the archive's version member into pVersionList unless a list is
+    // already there (an empty one included).
+    void loadVersionList();
+    // A new page that holds one reference on the object and keeps the list
+    // alive until its release callback; null when none can be made.
+    HPROPSHEETPAGE createVersionPage();
+    // The page's release callback: frees the list once no page points into it
+    // any more and gives back the page's reference. May destroy the object.
+    void releaseVersionPage();
+
+    // Lives as long as the pages, whose list boxes point into it.
     VersionList* pVersionList = nullptr;
+    // Pages made by this object that still exist.
+    LONG cPages = 0;
 };

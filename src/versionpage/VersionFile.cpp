@@ -1,10 +1,75 @@
 #include "versionpage/VersionFile.h"
 
-#include "text/CoreAlloc.h"
+#include <cstring>
+
+#include "archive/ArchiveReader.h"
+#include "text/MetadataText.h"
+#include "text/TextConvert.h"
+
+namespace {
+
+// An escaped n in a value is a line break that the page's value box shows.
+constexpr char kVersionLineBreak[] = "\r\n";
+
+// mapLines' transform: a line decoded over its whole length. A line that is
+// not UTF-8 gives null, which ends the list there.
+void* decodeLine(const char* line, void*) { return utf8ToWide(line, std::strlen(line)); }
+
+// The names are ASCII, so each unit of a name compares with one byte.
+struct WellKnownName {
+    const char* name;
+    VersionField field;
+};
+
+const WellKnownName kWellKnownNames[] = {
+    {"Version", kFileVersionField},
+    {"Description", kDescriptionField},
+    {"Copyright", kCopyrightField},
+};
+
+bool sameName(const char* known, const WChar* name, size_t nameLength) {
+    size_t i = 0;
+    for (; i < nameLength; ++i)
+        if (known[i] == '\0' || static_cast<WChar>(static_cast<unsigned char>(known[i])) != name[i]) return false;
+    return known[i] == '\0';
+}
+
+}  // namespace
+
+VersionList* parseVersionList(const char* bytes, size_t length) {
+    LineArray<char> lines(splitMetadataLines(bytes, length, kVersionLineBreak));
+    if (!lines) return nullptr;
+    return reinterpret_cast<VersionList*>(mapLines(lines.get(), decodeLine, nullptr));
+}
+
+VersionList* readVersionList(const char* archivePath) {
+    MemberBuffer member = {0, nullptr};
+    if (readArchiveMember(archivePath, MEMBER_VERSION, &member) >= kArchiveUnusable) return nullptr;
+    MemberHolder held(&member);
+    if (!member.data || member.length == 0) return nullptr;
+    return parseVersionList(member.data, member.length);
+}
 
 void freeVersionList(VersionList** list) {
-    if (*list == nullptr) return;
-    for (VersionList* line = *list; *line; ++line) coreFree(*line);
-    coreFree(*list);
+    freeLines(*list);
     *list = nullptr;
+}
+
+size_t versionLineCount(const VersionList* list) {
+    size_t count = 0;
+    if (list)
+        while (list[count]) ++count;
+    return count;
+}
+
+VersionItem splitVersionLine(WChar* line) {
+    size_t n = 0;
+    while (line[n] != 0 && line[n] != '=') ++n;
+    return VersionItem{n, line[n] == '=' ? line + n + 1 : nullptr};
+}
+
+VersionField versionFieldOf(const WChar* name, size_t nameLength) {
+    for (const WellKnownName& known : kWellKnownNames)
+        if (sameName(known.name, name, nameLength)) return known.field;
+    return kNoVersionField;
 }

@@ -1,9 +1,43 @@
 #pragma once
-// The parsed "shell-meta-inf/version" member: one wide text per line, in file
-// order, ended by a null entry. A VersionList* is that array.
+// The "shell-meta-inf/version" member: UTF-8 lines of name=value, shown on the
+// "Version" page of the jar's properties.
+//
+//   member  = the metadata text of text/MetadataText.h, \n read as CR LF
+//   item    = name [ "=" value ]    ; one per non-empty line, in file order
+//   name    = the line up to its first "=" (the whole line without one)
+//   value   = the rest of the line, further "=" included; may be empty
+//
+// Decoding stops at the first line that is not well-formed UTF-8: the lines
+// before it are kept, that line and every later one are left out.
+#include <cstddef>
+
 #include "text/WideChar.h"
 
+// One wide text per line, in file order, ended by a null entry: a VersionList*
+// is that array. It may hold no lines at all.
 typedef WChar* VersionList;
 
+// The member's bytes parsed into a new list; null when memory runs out.
+VersionList* parseVersionList(const char* bytes, size_t length);
+// The archive's version member parsed into a new list; null when the member is
+// missing, empty or unreadable, or memory runs out.
+VersionList* readVersionList(const char* archivePath);
 // Releases every text and the list itself, and sets the reference to null.
 void freeVersionList(VersionList** list);
+// Number of lines of a list (0 for null).
+size_t versionLineCount(const VersionList* list);
+
+// One line seen as an item: the name is the first nameLength units of the
+// line; value points just after the first "=" inside the line, or is null
+// when the line has none.
+struct VersionItem {
+    size_t nameLength;
+    WChar* value;
+};
+VersionItem splitVersionLine(WChar* line);
+
+// The well-known names that fill a field of their own; everything else is
+// only listed.
+enum VersionField { kNoVersionField, kFileVersionField, kDescriptionField, kCopyrightField };
+// Exact, case-sensitive comparison of the whole name.
+VersionField versionFieldOf(const WChar* name, size_t nameLength);

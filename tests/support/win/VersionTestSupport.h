@@ -1,0 +1,78 @@
+#pragma once
+// Helpers of the "Version" page tests: an add-page function that keeps or
+// refuses what it gets, a modeless property sheet run on the test's thread,
+// and reading the page's controls back (from any thread of the process).
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <string>
+#include <vector>
+
+#include "win/WinTestSupport.h"
+
+// Control identifiers of the page, as its template and dialog procedure use them.
+enum : int {
+    kItemListId = 13137,
+    kValueId = 13138,
+    kFileVersionId = 13139,
+    kDescriptionId = 13140,
+    kCopyrightId = 13141,
+};
+
+// An add-page function with its lParam: keeps the pages it is handed, or
+// refuses them when accept is false.
+struct PageCapture {
+    bool accept = true;
+    int calls = 0;
+    std::vector<HPROPSHEETPAGE> pages;
+    static BOOL CALLBACK add(HPROPSHEETPAGE page, LPARAM lParam);
+    LPARAM param() { return reinterpret_cast<LPARAM>(this); }
+};
+
+// A page of the test's own, so that a sheet has somewhere else to go.
+HPROPSHEETPAGE createPlainPage(const wchar_t* title);
+
+// A modeless property sheet on this thread; closed at the latest by the destructor.
+class ModelessSheet {
+public:
+    ModelessSheet(const std::vector<HPROPSHEETPAGE>& pages, const wchar_t* caption);
+    ~ModelessSheet();
+    ModelessSheet(const ModelessSheet&) = delete;
+    ModelessSheet& operator=(const ModelessSheet&) = delete;
+    HWND hwnd() const { return sheet_; }
+    // Makes page index the current one (its dialog is made on first use) and
+    // returns the page's dialog.
+    HWND activate(int index);
+    // Cancel, as a user would, then the window is destroyed and with it the pages.
+    void close();
+
+private:
+    HWND sheet_ = nullptr;
+};
+
+void pumpMessages();
+int tabCount(HWND sheet);
+std::wstring tabText(HWND sheet, int index);
+// Index of the tab with this caption, or -1.
+int findTab(HWND sheet, const std::wstring& caption);
+
+std::wstring controlText(HWND dialog, int id);
+std::vector<std::wstring> listItems(HWND list);
+
+// What the page shows: the three fields, the list in order, and the value
+// field after each item in turn has been selected as a click would.
+struct VersionPageView {
+    std::wstring fileVersion, description, copyright;
+    std::vector<std::wstring> items;
+    std::vector<std::wstring> values;
+};
+VersionPageView readVersionPage(HWND page);
+void selectItem(HWND page, int index);
+
+// The path of a jar made by tests/fixtures/make_version.sh.
+std::string versionJar(const char* name);
+// IShellExtInit::Initialize with these files selected.
+HRESULT initializeWith(IShellExtInit* init, const std::vector<std::string>& paths);
+// The object's reference count, read by an AddRef and a Release.
+ULONG objectRefCount(IUnknown* object);
