@@ -27,11 +27,12 @@ export BUILD DEMO_OUT EXAMPLES_OUT
 
 section() { printf '\n== %s\n' "$*"; }
 # The shell host under Wine; its output goes through a file, never a pipe that
-# Wine's background processes could keep open.
+# Wine's background processes could keep open. SHELLHOST_OPTS go before the
+# command (20-register.sh sets --registered once the class is registered).
 shellhost() {
   local out="$DEMO_OUT/shellhost.out"
   local rc=0
-  wine "$BUILD/bin/shellhost.exe" "$@" >"$out" 2>&1 </dev/null || rc=$?
+  wine "$BUILD/bin/shellhost.exe" ${SHELLHOST_OPTS:-} "$@" >"$out" 2>&1 </dev/null || rc=$?
   tr -d '\r' <"$out"
   return $rc
 }
