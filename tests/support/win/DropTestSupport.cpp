@@ -1,0 +1,190 @@
+#include "win/DropTestSupport.h"
+
+#include <shellapi.h>
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+const char kDotJar[] = ".jar";
+const char kJarfile[] = "jarfile";
+const char kJarfileShell[] = "jarfile\\shell";
+const char kOpenCommand[] = "jarfile\\shell\\open\\command";
+
+bool readDefaultValue(const std::string& key, std::string* text) {
+    DWORD type = 0;
+    std::string bytes;
+    if (!queryRegistryValue(HKEY_CLASSES_ROOT, key, nullptr, &type, &bytes)) return false;
+    *text = std::string(bytes.c_str());
+    return true;
+}
+
+}  // namespace
+
+// ---- .jar association -----------------------------------------------------------
+
+JarAssociation::JarAssociation(const std::string& command)
+    : hadDotJar_(registryKeyExists(HKEY_CLASSES_ROOT, kDotJar)),
+      hadJarfile_(registryKeyExists(HKEY_CLASSES_ROOT, kJarfile)),
+      hadShell_(registryKeyExists(HKEY_CLASSES_ROOT, kJarfileShell)),
+      hadDotJarDefault_(readDefaultValue(kDotJar, &dotJarDefault_)) {
+    setRegistryString(HKEY_CLASSES_ROOT, kDotJar, nullptr, "jarfile");
+    setRegistryString(HKEY_CLASSES_ROOT, kOpenCommand, nullptr, command);
+}
+
+JarAssociation::~JarAssociation() { remove(); }
+
+void JarAssociation::remove() {
+    if (removed_) return;
+    removed_ = true;
+    if (!hadShell_) deleteRegistryTree(HKEY_CLASSES_ROOT, kJarfileShell);
+    if (!hadJarfile_) deleteRegistryTree(HKEY_CLASSES_ROOT, kJarfile);
+    if (!hadDotJar_)
+        deleteRegistryTree(HKEY_CLASSES_ROOT, kDotJar);
+    else if (hadDotJarDefault_)
+        setRegistryString(HKEY_CLASSES_ROOT, kDotJar, nullptr, dotJarDefault_);
+    else
+        deleteRegistryValue(HKEY_CLASSES_ROOT, kDotJar, nullptr);
+}
+
+// ---- the recording program ------------------------------------------------------
+
+std::string programFolder() {
+    char path[MAX_PATH] = {};
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, n);
+    return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+
+std::string recorderPath() { return programFolder() + "drop_recorder.exe"; }
+std::string recorderCommand() { return "\"" + recorderPath() + "\" \"%1\" %*"; }
+
+CommandRecording::CommandRecording() {
+    static int serial = 0;
+    path_ = programFolder() + "drop-record-" + std::to_string(GetCurrentProcessId()) + "-" +
+            std::to_string(++serial) + ".bin";
+    DeleteFileA(path_.c_str());
+    SetEnvironmentVariableA("MORVANE_RECORDER_OUT", path_.c_str());
+}
+
+CommandRecording::~CommandRecording() {
+    SetEnvironmentVariableA("MORVANE_RECORDER_OUT", nullptr);
+    DeleteFileA(path_.c_str());
+}
+
+bool CommandRecording::recorded() const { return fileExists(path_); }
+
+std::optional<std::wstring> CommandRecording::wait(std::chrono::milliseconds limit) const {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!recorded()) {
+        if (std::chrono::steady_clock::now() > deadline) return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    std::string bytes = readBinaryFile(path_);
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+}
+
+std::vector<std::wstring> splitCommandLine(const std::wstring& commandLine) {
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(commandLine.c_str(), &count);
+    std::vector<std::wstring> args;
+    for (int i = 0; argv && i < count; ++i) args.push_back(argv[i]);
+    LocalFree(argv);
+    return args;
+}
+
+// ---- files ------------------------------------------------------------------------
+
+std::string tempFolder() {
+    char path[MAX_PATH + 1] = {};
+    DWORD n = GetTempPathA(sizeof(path), path);
+    return std::string(path, n);
+}
+
+std::set<std::string> nameListFilesInTemp() {
+    std::set<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((tempFolder() + "mor*.tmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do names.insert(found.cFileName);
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+std::string readBinaryFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+ScopedEnvironment::ScopedEnvironment(const char* name, const char* value) : name_(name) {
+    char buffer[32768];
+    DWORD n = GetEnvironmentVariableA(name, buffer, sizeof(buffer));
+    if (n > 0 && n < sizeof(buffer)) old_ = std::string(buffer, n);
+    SetEnvironmentVariableA(name, value);
+}
+
+ScopedEnvironment::~ScopedEnvironment() { SetEnvironmentVariableA(name_.c_str(), old_ ? old_->c_str() : nullptr); }
+
+// ---- a data object with a watched medium ----------------------------------------
+
+WatchedMediumDataObject* WatchedMediumDataObject::create(const std::optional<std::string>& block) {
+    auto* d = new WatchedMediumDataObject();
+    d->block_ = block;
+    return d;
+}
+
+WatchedMediumDataObject::~WatchedMediumDataObject() {
+    // The release object stands in for the memory's owner, so the memory is
+    // freed here rather than by ReleaseStgMedium.
+    for (HGLOBAL memory : handedOut_) GlobalFree(memory);
+}
+
+STDMETHODIMP WatchedMediumDataObject::QueryInterface(REFIID riid, void** ppv) {
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDataObject)) {
+        *ppv = static_cast<IDataObject*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+STDMETHODIMP_(ULONG) WatchedMediumDataObject::AddRef() { return InterlockedIncrement(&ref_); }
+STDMETHODIMP_(ULONG) WatchedMediumDataObject::Release() {
+    LONG r = InterlockedDecrement(&ref_);
+    if (r == 0) delete this;
+    return r;
+}
+
+STDMETHODIMP WatchedMediumDataObject::QueryGetData(FORMATETC* format) {
+    return format->cfFormat == CF_HDROP && (format->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+}
+
+STDMETHODIMP WatchedMediumDataObject::GetData(FORMATETC* format, STGMEDIUM* medium) {
+    if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
+    HGLOBAL memory = nullptr;
+    if (block_) {
+        memory = GlobalAlloc(GMEM_MOVEABLE, block_->size());
+        if (!memory) return E_OUTOFMEMORY;
+        memcpy(GlobalLock(memory), block_->data(), block_->size());
+        GlobalUnlock(memory);
+        handedOut_.push_back(memory);
+    }
+    medium->tymed = TYMED_HGLOBAL;
+    medium->hGlobal = memory;
+    medium->pUnkForRelease = &counter_;
+    return S_OK;
+}
+
+std::string dropBlockBytes(DWORD listOffset, BOOL wide, const std::string& list) {
+    DROPFILES header = {};
+    header.pFiles = listOffset;
+    header.fWide = wide;
+    return std::string(reinterpret_cast<const char*>(&header), sizeof(header)) + list;
+}
