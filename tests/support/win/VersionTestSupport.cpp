@@ -144,3 +144,40 @@ ULONG objectRefCount(IUnknown* object) {
     object->AddRef();
     return object->Release();
 }
+
+namespace {
+BOOL CALLBACK findSheet(HWND hwnd, LPARAM lParam) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t cls[16] = {};
+    GetClassNameW(hwnd, cls, 16);
+    if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd) || wcscmp(cls, L"#32770") != 0) return TRUE;
+    if (!SendMessageW(hwnd, PSM_GETTABCONTROL, 0, 0)) return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = hwnd;
+    return FALSE;
+}
+}  // namespace
+
+HWND waitForPropertySheet(DWORD timeoutMs, const std::atomic<bool>* stop) {
+    for (DWORD waited = 0; waited < timeoutMs && !(stop && *stop); waited += 50) {
+        HWND sheet = nullptr;
+        EnumWindows(findSheet, reinterpret_cast<LPARAM>(&sheet));
+        if (sheet) return sheet;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+RegisteredJarType::RegisteredJarType()
+    : hadExtension_(registryKeyExists(HKEY_CLASSES_ROOT, ".jar")),
+      hadFileType_(registryKeyExists(HKEY_CLASSES_ROOT, "jarfile")) {
+    setRegistryString(HKEY_CLASSES_ROOT, ".jar", nullptr, "jarfile");
+    setRegistryString(HKEY_CLASSES_ROOT, "jarfile", nullptr, "Executable Jar File");
+    registration_ = dll().registerServer();
+}
+
+RegisteredJarType::~RegisteredJarType() {
+    dll().unregisterServer();
+    if (!hadFileType_) deleteRegistryTree(HKEY_CLASSES_ROOT, "jarfile");
+    if (!hadExtension_) deleteRegistryTree(HKEY_CLASSES_ROOT, ".jar");
+}

@@ -76,3 +76,23 @@ std::string versionJar(const char* name);
 HRESULT initializeWith(IShellExtInit* init, const std::vector<std::string>& paths);
 // The object's reference count, read by an AddRef and a Release.
 ULONG objectRefCount(IUnknown* object);
+
+// A top-level property sheet of this process (a dialog with a tab control),
+// waited for up to timeoutMs or until *stop is set; null when none shows up.
+HWND waitForPropertySheet(DWORD timeoutMs, const std::atomic<bool>* stop = nullptr);
+
+// A jar type as an installed JVM leaves it (HKCR\.jar = jarfile, HKCR\jarfile),
+// with Morvane.dll registered on top by its own DllRegisterServer; the
+// destructor unregisters and removes the keys that were not there before.
+class RegisteredJarType {
+public:
+    RegisteredJarType();
+    ~RegisteredJarType();
+    RegisteredJarType(const RegisteredJarType&) = delete;
+    RegisteredJarType& operator=(const RegisteredJarType&) = delete;
+    HRESULT registration() const { return registration_; }
+
+private:
+    bool hadExtension_, hadFileType_;
+    HRESULT registration_;
+};
