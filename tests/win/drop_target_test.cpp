@@ -321,9 +321,8 @@ TEST_F(DropTest, NoProgramStartedLeavesNoListFile) {
         {"RegisteredProgramMissing", "\"Z:\\no\\such\\folder\\launcher.exe\" \"%1\" %*"},
     };
     for (const Case& c : cases) {
-        JarAssociation association(c.command.empty() ? recorderCommand() : c.command);
+        JarAssociation association(c.command);
         if (c.command.empty()) {
-            association.remove();
             char program[MAX_PATH] = {};
             ASSERT_LE(reinterpret_cast<INT_PTR>(FindExecutableA(jar("options-true.jar").c_str(), nullptr, program)),
                       32)

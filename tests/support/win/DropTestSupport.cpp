@@ -9,16 +9,23 @@
 namespace {
 
 const char kDotJar[] = ".jar";
-const char kJarfile[] = "jarfile";
-const char kJarfileShell[] = "jarfile\\shell";
 const char kOpenCommand[] = "jarfile\\shell\\open\\command";
+// Every key the association may create, parents first.
+const char* const kAssociationKeys[] = {".jar", "jarfile", "jarfile\\shell", "jarfile\\shell\\open",
+                                        "jarfile\\shell\\open\\command"};
 
-bool readDefaultValue(const std::string& key, std::string* text) {
+std::optional<std::string> readDefaultValue(const std::string& key) {
     DWORD type = 0;
     std::string bytes;
-    if (!queryRegistryValue(HKEY_CLASSES_ROOT, key, nullptr, &type, &bytes)) return false;
-    *text = std::string(bytes.c_str());
-    return true;
+    if (!queryRegistryValue(HKEY_CLASSES_ROOT, key, nullptr, &type, &bytes)) return std::nullopt;
+    return std::string(bytes.c_str());
+}
+
+void restoreDefaultValue(const std::string& key, const std::optional<std::string>& value) {
+    if (value)
+        setRegistryString(HKEY_CLASSES_ROOT, key, nullptr, *value);
+    else
+        deleteRegistryValue(HKEY_CLASSES_ROOT, key, nullptr);
 }
 
 }  // namespace
@@ -26,27 +33,23 @@ bool readDefaultValue(const std::string& key, std::string* text) {
 // ---- .jar association -----------------------------------------------------------
 
 JarAssociation::JarAssociation(const std::string& command)
-    : hadDotJar_(registryKeyExists(HKEY_CLASSES_ROOT, kDotJar)),
-      hadJarfile_(registryKeyExists(HKEY_CLASSES_ROOT, kJarfile)),
-      hadShell_(registryKeyExists(HKEY_CLASSES_ROOT, kJarfileShell)),
-      hadDotJarDefault_(readDefaultValue(kDotJar, &dotJarDefault_)) {
+    : dotJarDefault_(readDefaultValue(kDotJar)), commandDefault_(readDefaultValue(kOpenCommand)) {
+    for (const char* key : kAssociationKeys)
+        if (!registryKeyExists(HKEY_CLASSES_ROOT, key)) createdKeys_.push_back(key);
+    if (command.empty()) {
+        deleteRegistryValue(HKEY_CLASSES_ROOT, kDotJar, nullptr);
+        deleteRegistryValue(HKEY_CLASSES_ROOT, kOpenCommand, nullptr);
+        return;
+    }
     setRegistryString(HKEY_CLASSES_ROOT, kDotJar, nullptr, "jarfile");
     setRegistryString(HKEY_CLASSES_ROOT, kOpenCommand, nullptr, command);
 }
 
-JarAssociation::~JarAssociation() { remove(); }
-
-void JarAssociation::remove() {
-    if (removed_) return;
-    removed_ = true;
-    if (!hadShell_) deleteRegistryTree(HKEY_CLASSES_ROOT, kJarfileShell);
-    if (!hadJarfile_) deleteRegistryTree(HKEY_CLASSES_ROOT, kJarfile);
-    if (!hadDotJar_)
-        deleteRegistryTree(HKEY_CLASSES_ROOT, kDotJar);
-    else if (hadDotJarDefault_)
-        setRegistryString(HKEY_CLASSES_ROOT, kDotJar, nullptr, dotJarDefault_);
-    else
-        deleteRegistryValue(HKEY_CLASSES_ROOT, kDotJar, nullptr);
+JarAssociation::~JarAssociation() {
+    restoreDefaultValue(kDotJar, dotJarDefault_);
+    restoreDefaultValue(kOpenCommand, commandDefault_);
+    for (auto key = createdKeys_.rbegin(); key != createdKeys_.rend(); ++key)
+        deleteRegistryTree(HKEY_CLASSES_ROOT, *key);
 }
 
 // ---- the recording program ------------------------------------------------------

@@ -15,24 +15,20 @@
 #include "win/WinTestSupport.h"
 
 // HKCR\.jar = "jarfile" and HKCR\jarfile\shell\open\command = command for the
-// holder's lifetime; what did not exist before is removed again, what did is
-// put back.
+// holder's lifetime, or (an empty command) no program registered for .jar
+// files at all. Whatever was there before is put back at the end, and what
+// did not exist is removed again.
 class JarAssociation {
 public:
     explicit JarAssociation(const std::string& command);
     ~JarAssociation();
     JarAssociation(const JarAssociation&) = delete;
     JarAssociation& operator=(const JarAssociation&) = delete;
-    // Removes the association now (as if no program were registered).
-    void remove();
 
 private:
-    bool hadDotJar_;
-    bool hadJarfile_;
-    bool hadShell_;
-    std::string dotJarDefault_;
-    bool hadDotJarDefault_;
-    bool removed_ = false;
+    std::vector<std::string> createdKeys_;  // deepest last
+    std::optional<std::string> dotJarDefault_;
+    std::optional<std::string> commandDefault_;
 };
 
 // The folder of the test program (where the build puts its programs), with a
