@@ -150,54 +150,6 @@ TYPED_TEST(BuildLaunchParameters, NoMemoryGivesNullAndLeaksNothing) {
               0);
 }
 
-TEST(LaunchParameters, DroppedDriveRootArrivesWholeAfterTheUsualSplit) {
-    // How the Java launcher (like every program using the usual Windows rules)
-    // splits the part after the program: backslashes count only before a quote.
-    auto split = [](const std::string& line) {
-        std::vector<std::string> args;
-        std::string current;
-        bool inQuotes = false, inArg = false;
-        size_t backslashes = 0;
-        for (char c : line) {
-            if (c == '\\') {
-                ++backslashes;
-                inArg = true;
-                continue;
-            }
-            if (c == '"') {
-                current.append(backslashes / 2, '\\');
-                if (backslashes % 2) current += '"';
-                else inQuotes = !inQuotes;
-                backslashes = 0;
-                inArg = true;
-                continue;
-            }
-            current.append(backslashes, '\\');
-            backslashes = 0;
-            if ((c == ' ' || c == '\t') && !inQuotes) {
-                if (inArg) args.push_back(current);
-                current.clear();
-                inArg = false;
-            } else {
-                current += c;
-                inArg = true;
-            }
-        }
-        current.append(backslashes, '\\');
-        if (inArg) args.push_back(current);
-        return args;
-    };
-    const std::vector<std::string> dropped = {"C:\\", "C:\\b c.txt", "\\\\srv\\share\\", "D:\\x"};
-    std::string list = nameList<char>(dropped);
-    auto quoted = take(quoteDroppedNames(list.c_str()));
-    ASSERT_TRUE(quoted);
-    auto parameters = take(buildLaunchParameters(nullptr, "C:\\apps\\tool.jar", quoted->c_str()));
-    ASSERT_TRUE(parameters);
-    std::vector<std::string> expected = {"-jar", "C:\\apps\\tool.jar"};
-    expected.insert(expected.end(), dropped.begin(), dropped.end());
-    EXPECT_EQ(split(*parameters), expected);
-}
-
 // ---- the dropped-files block ------------------------------------------------
 
 std::string dropHeader(uint32_t listOffset, uint32_t wide) {
