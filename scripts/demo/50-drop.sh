@@ -40,10 +40,12 @@ for drop_case in "hello:" "lister:--wide"; do
   rm -f "$drop_result"
   section "shellhost drop $drop_name.jar, two files${drop_width:+ ($drop_width)}"
   # The example writes what it received to the file named in its environment,
-  # which reaches it through Wine.
-  export MORVANE_EXAMPLE_RESULT="$drop_result"
-  shellhost drop "$EXAMPLES_OUT/$drop_name.jar" "${drop_files[@]}" $drop_width || true
-  unset MORVANE_EXAMPLE_RESULT
+  # which reaches it through Wine; Wine hands names to Linux programs in the
+  # locale's character set, so that is UTF-8 here.
+  (
+    export MORVANE_EXAMPLE_RESULT="$drop_result" LC_ALL=C.UTF-8
+    shellhost drop "$EXAMPLES_OUT/$drop_name.jar" "${drop_files[@]}" $drop_width
+  ) || true
   # The JVM runs on its own once the drop has started it.
   for _ in $(seq 1 600); do [ -f "$drop_result" ] && break; sleep 0.1; done
   if [ -f "$drop_result" ]; then
