@@ -36,8 +36,16 @@ void extractConfiguredIcons(HICON* phiconLarge, HICON* phiconSmall) {
     CorePtr<char> location(readConfigValue(CONFIG_DEFAULT_ICON));
     if (!location) return;
     int index = splitIconLocation(location.get());
-    ExtractIconExA(location.get(), index, largeMissing ? phiconLarge : nullptr, smallMissing ? phiconSmall : nullptr,
-                   1);
+    HICON large = nullptr;
+    HICON small = nullptr;
+    UINT extracted = ExtractIconExA(location.get(), index, largeMissing ? &large : nullptr,
+                                    smallMissing ? &small : nullptr, 1);
+    // A location that yields no icon is reported as 0 (or -1 for a missing
+    // file), and some systems then leave stray values in the slots: those must
+    // never reach the shell as icons, and stage 3 must still fill the gaps.
+    if (extracted == 0 || extracted == UINT(-1)) return;
+    if (largeMissing) *phiconLarge = large;
+    if (smallMissing) *phiconSmall = small;
 }
 
 // Stage 3: a new, unshared copy of the module's icon at the requested size.
