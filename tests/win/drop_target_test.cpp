@@ -417,7 +417,7 @@ TEST_F(DropTest, MediumReleasedOnEveryPathAndUnreadableBlocksStartNothing) {
     JarAssociation association(recorderCommand());
     for (const Case& c : cases) {
         CommandRecording recording;
-        WatchedMediumDataObject* data = WatchedMediumDataObject::create(c.block);
+        DropDataObject* data = DropDataObject::createWatched(c.block);
         dropOnto(jar("options-true.jar"), data);
         EXPECT_EQ(data->mediumReleases(), 1) << c.label;
         data->Release();

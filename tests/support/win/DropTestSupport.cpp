@@ -137,54 +137,6 @@ ScopedEnvironment::~ScopedEnvironment() { SetEnvironmentVariableA(name_.c_str(),
 
 // ---- a data object with a watched medium ----------------------------------------
 
-WatchedMediumDataObject* WatchedMediumDataObject::create(const std::optional<std::string>& block) {
-    auto* d = new WatchedMediumDataObject();
-    d->block_ = block;
-    return d;
-}
-
-WatchedMediumDataObject::~WatchedMediumDataObject() {
-    // The release object stands in for the memory's owner, so the memory is
-    // freed here rather than by ReleaseStgMedium.
-    for (HGLOBAL memory : handedOut_) GlobalFree(memory);
-}
-
-STDMETHODIMP WatchedMediumDataObject::QueryInterface(REFIID riid, void** ppv) {
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDataObject)) {
-        *ppv = static_cast<IDataObject*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-STDMETHODIMP_(ULONG) WatchedMediumDataObject::AddRef() { return InterlockedIncrement(&ref_); }
-STDMETHODIMP_(ULONG) WatchedMediumDataObject::Release() {
-    LONG r = InterlockedDecrement(&ref_);
-    if (r == 0) delete this;
-    return r;
-}
-
-STDMETHODIMP WatchedMediumDataObject::QueryGetData(FORMATETC* format) {
-    return format->cfFormat == CF_HDROP && (format->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
-}
-
-STDMETHODIMP WatchedMediumDataObject::GetData(FORMATETC* format, STGMEDIUM* medium) {
-    if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
-    HGLOBAL memory = nullptr;
-    if (block_) {
-        memory = GlobalAlloc(GMEM_MOVEABLE, block_->size());
-        if (!memory) return E_OUTOFMEMORY;
-        memcpy(GlobalLock(memory), block_->data(), block_->size());
-        GlobalUnlock(memory);
-        handedOut_.push_back(memory);
-    }
-    medium->tymed = TYMED_HGLOBAL;
-    medium->hGlobal = memory;
-    medium->pUnkForRelease = &counter_;
-    return S_OK;
-}
-
 std::string dropBlockBytes(DWORD listOffset, BOOL wide, const std::string& list) {
     DROPFILES header = {};
     header.pFiles = listOffset;

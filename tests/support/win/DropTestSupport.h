@@ -73,54 +73,5 @@ private:
     std::optional<std::string> old_;
 };
 
-// Serves whatever a test hands it for CF_HDROP: a global memory block (or a
-// null handle), and counts how often the medium it gave out was released.
-class WatchedMediumDataObject : public IDataObject {
-public:
-    // block: the bytes of the global memory, or nullopt for a null handle.
-    static WatchedMediumDataObject* create(const std::optional<std::string>& block);
-    int mediumReleases() const { return releases_; }
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
-    STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override;
-    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    STDMETHODIMP QueryGetData(FORMATETC* format) override;
-    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
-    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
-    STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
-
-private:
-    // The medium's release object: ReleaseStgMedium calls its Release.
-    class ReleaseCounter : public IUnknown {
-    public:
-        explicit ReleaseCounter(WatchedMediumDataObject* owner) : owner_(owner) {}
-        STDMETHODIMP QueryInterface(REFIID, void** ppv) override {
-            *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-        STDMETHODIMP_(ULONG) Release() override {
-            ++owner_->releases_;
-            return 1;
-        }
-
-    private:
-        WatchedMediumDataObject* owner_;
-    };
-
-    WatchedMediumDataObject() : counter_(this) {}
-    ~WatchedMediumDataObject();
-    LONG ref_ = 1;
-    std::optional<std::string> block_;
-    ReleaseCounter counter_;
-    int releases_ = 0;
-    std::vector<HGLOBAL> handedOut_;
-};
-
 // A DROPFILES block with the given header fields followed by raw list bytes.
 std::string dropBlockBytes(DWORD listOffset, BOOL wide, const std::string& list);

@@ -177,6 +177,17 @@ DropDataObject* DropDataObject::createWithoutList(bool wide) {
     return d;
 }
 
+DropDataObject* DropDataObject::createWatched(const std::optional<std::string>& block) {
+    auto* d = new DropDataObject();
+    d->block_ = block;
+    d->watched_ = true;
+    return d;
+}
+
+DropDataObject::~DropDataObject() {
+    for (HGLOBAL memory : handedOut_) GlobalFree(memory);
+}
+
 STDMETHODIMP DropDataObject::QueryInterface(REFIID riid, void** ppv) {
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDataObject)) {
         *ppv = static_cast<IDataObject*>(this);
@@ -202,13 +213,17 @@ STDMETHODIMP DropDataObject::GetData(FORMATETC* format, STGMEDIUM* medium) {
     ++getDataCalls;
     HRESULT hr = QueryGetData(format);
     if (hr != S_OK) return hr;
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, block_.size());
-    if (!memory) return E_OUTOFMEMORY;
-    memcpy(GlobalLock(memory), block_.data(), block_.size());
-    GlobalUnlock(memory);
+    HGLOBAL memory = nullptr;
+    if (block_) {
+        memory = GlobalAlloc(GMEM_MOVEABLE, block_->size());
+        if (!memory) return E_OUTOFMEMORY;
+        memcpy(GlobalLock(memory), block_->data(), block_->size());
+        GlobalUnlock(memory);
+        if (watched_) handedOut_.push_back(memory);
+    }
     medium->tymed = TYMED_HGLOBAL;
     medium->hGlobal = memory;
-    medium->pUnkForRelease = nullptr;
+    medium->pUnkForRelease = watched_ ? &counter_ : nullptr;
     return S_OK;
 }
 

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -66,6 +67,10 @@ public:
     static DropDataObject* createEmpty();   // answers no format at all
     // A block whose list offset (pFiles) is 0.
     static DropDataObject* createWithoutList(bool wide);
+    // Serves exactly these bytes (nullopt: a null memory handle) with a release
+    // object in the medium, so a test can count how often the medium is released.
+    static DropDataObject* createWatched(const std::optional<std::string>& block);
+    int mediumReleases() const { return releases_; }
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
     STDMETHODIMP_(ULONG) AddRef() override;
@@ -83,11 +88,33 @@ public:
     int getDataCalls = 0;
 
 private:
+    // The medium's release object: ReleaseStgMedium calls its Release.
+    class ReleaseCounter : public IUnknown {
+    public:
+        explicit ReleaseCounter(DropDataObject* owner) : owner_(owner) {}
+        STDMETHODIMP QueryInterface(REFIID, void** ppv) override {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+        STDMETHODIMP_(ULONG) Release() override {
+            ++owner_->releases_;
+            return 1;
+        }
+
+    private:
+        DropDataObject* owner_;
+    };
+
     DropDataObject() = default;
-    ~DropDataObject() = default;
+    ~DropDataObject();
     LONG ref_ = 1;
     bool offerDrop_ = true;
-    std::string block_;  // the DROPFILES block bytes
+    std::optional<std::string> block_;  // the DROPFILES block bytes
+    bool watched_ = false;
+    int releases_ = 0;
+    ReleaseCounter counter_{this};
+    std::vector<HGLOBAL> handedOut_;  // freed here when a release object stands in for the owner
 };
 
 // Watches for a top-level window with the given caption on any thread of this
