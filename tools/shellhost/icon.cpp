@@ -81,8 +81,8 @@ std::vector<uint8_t> readFile(const std::wstring& path) {
     if (GetFileSizeEx(file, &size) && size.QuadPart < 512 * 1024 * 1024) {
         bytes.resize(size_t(size.QuadPart));
         DWORD got = 0;
-        if (!bytes.empty() && (!ReadFile(file, bytes.data(), DWORD(bytes.size()), &got, nullptr) || got != bytes.size()))
-            bytes.clear();
+        bool read = bytes.empty() || ReadFile(file, bytes.data(), DWORD(bytes.size()), &got, nullptr);
+        if (!read || got != bytes.size()) bytes.clear();
     }
     CloseHandle(file);
     return bytes;
