@@ -54,6 +54,26 @@ private:
     uint64_t size_;
 };
 
+// An open file: reads are retried until the whole range has arrived, since the
+// system may deliver fewer bytes than asked for. The platform supplies readSome.
+class FileByteSource : public ByteSource {
+public:
+    explicit FileByteSource(uint64_t size) : size_(size) {}
+    uint64_t size() const override { return size_; }
+    bool readAt(uint64_t offset, void* destination, uint32_t length) override;
+
+protected:
+    // Bytes read at offset (at most length), 0 at the end of the file, -1 on error.
+    virtual long readSome(uint64_t offset, void* destination, uint32_t length) = 0;
+
+private:
+    uint64_t size_;
+};
+
+// Argument check shared by the platforms' readArchiveMember: false (with
+// *status set and *out cleared where possible) when the reader cannot start.
+bool startMemberRead(const char* archivePath, const char* memberName, MemberBuffer* out, int* status);
+
 // The archive path is ANSI text in the system code page on Windows, a plain
 // byte path elsewhere.
 int readArchiveMember(const char* archivePath, const char* memberName, MemberBuffer* out);

@@ -19,39 +19,27 @@ struct FileDescriptorTraits {
 };
 using FileDescriptor = Holder<FileDescriptorTraits>;
 
-class FileSource : public ByteSource {
+class FileSource : public FileByteSource {
 public:
-    FileSource(int fd, uint64_t size) : fd_(fd), size_(size) {}
-    uint64_t size() const override { return size_; }
+    FileSource(int fd, uint64_t size) : FileByteSource(size), fd_(fd) {}
 
-    bool readAt(uint64_t offset, void* destination, uint32_t length) override {
-        if (length > size_ || offset > size_ - length) return false;
-        char* to = static_cast<char*>(destination);
-        while (length > 0) {
-            ssize_t got = ::pread(fd_, to, length, static_cast<off_t>(offset));
-            if (got < 0 && errno == EINTR) continue;
-            // The file shrank under us, or the medium failed.
-            if (got <= 0) return false;
-            to += got;
-            offset += static_cast<uint64_t>(got);
-            length -= static_cast<uint32_t>(got);
+protected:
+    long readSome(uint64_t offset, void* destination, uint32_t length) override {
+        for (;;) {
+            ssize_t got = ::pread(fd_, destination, length, static_cast<off_t>(offset));
+            if (got >= 0 || errno != EINTR) return static_cast<long>(got);
         }
-        return true;
     }
 
 private:
     int fd_;
-    uint64_t size_;
 };
 
 }  // namespace
 
 int readArchiveMember(const char* archivePath, const char* memberName, MemberBuffer* out) {
-    if (!archivePath || !memberName || !out) {
-        if (out) *out = MemberBuffer{0, nullptr};
-        return kArchiveUnusable;
-    }
-    *out = MemberBuffer{0, nullptr};
+    int status = kMemberAbsent;
+    if (!startMemberRead(archivePath, memberName, out, &status)) return status;
     FileDescriptor fd(::open(archivePath, O_RDONLY | O_CLOEXEC));
     if (!fd) return kMemberAbsent;
     struct stat info;

@@ -10,43 +10,32 @@
 
 namespace {
 
-class FileSource : public ByteSource {
+class FileSource : public FileByteSource {
 public:
-    FileSource(HANDLE file, uint64_t size) : file_(file), size_(size) {}
-    uint64_t size() const override { return size_; }
+    FileSource(HANDLE file, uint64_t size) : FileByteSource(size), file_(file) {}
 
-    bool readAt(uint64_t offset, void* destination, uint32_t length) override {
-        if (length > size_ || offset > size_ - length) return false;
-        char* to = static_cast<char*>(destination);
-        while (length > 0) {
-            // The offset travels in the OVERLAPPED record, so no file pointer
-            // is moved between reads.
-            OVERLAPPED at;
-            ZeroMemory(&at, sizeof at);
-            at.Offset = static_cast<DWORD>(offset);
-            at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-            DWORD got = 0;
-            if (!ReadFile(file_, to, length, &got, &at) || got == 0) return false;
-            to += got;
-            offset += got;
-            length -= got;
-        }
-        return true;
+protected:
+    long readSome(uint64_t offset, void* destination, uint32_t length) override {
+        // The offset travels in the OVERLAPPED record, so no file pointer is
+        // moved between reads.
+        OVERLAPPED at;
+        ZeroMemory(&at, sizeof at);
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD got = 0;
+        if (!ReadFile(file_, destination, length, &got, &at)) return -1;
+        return static_cast<long>(got);
     }
 
 private:
     HANDLE file_;
-    uint64_t size_;
 };
 
 }  // namespace
 
 int readArchiveMember(const char* archivePath, const char* memberName, MemberBuffer* out) {
-    if (!archivePath || !memberName || !out) {
-        if (out) *out = MemberBuffer{0, nullptr};
-        return kArchiveUnusable;
-    }
-    *out = MemberBuffer{0, nullptr};
+    int status = kMemberAbsent;
+    if (!startMemberRead(archivePath, memberName, out, &status)) return status;
     FileHandle file(CreateFileA(archivePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return kMemberAbsent;

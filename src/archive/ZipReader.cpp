@@ -502,6 +502,29 @@ bool MemorySource::readAt(uint64_t offset, void* destination, uint32_t length) {
     return true;
 }
 
+bool FileByteSource::readAt(uint64_t offset, void* destination, uint32_t length) {
+    if (!rangeInside(offset, length, size_)) return false;
+    char* to = static_cast<char*>(destination);
+    while (length > 0) {
+        // At most 1 GiB a call, so that a count always fits a 32-bit long.
+        uint32_t ask = length < (1u << 30) ? length : (1u << 30);
+        long got = readSome(offset, to, ask);
+        // The file shrank under us, or the medium failed.
+        if (got <= 0 || static_cast<unsigned long>(got) > ask) return false;
+        to += got;
+        offset += static_cast<uint64_t>(got);
+        length -= static_cast<uint32_t>(got);
+    }
+    return true;
+}
+
+bool startMemberRead(const char* archivePath, const char* memberName, MemberBuffer* out, int* status) {
+    if (out) *out = MemberBuffer{0, nullptr};
+    if (archivePath && memberName && out) return true;
+    *status = kArchiveUnusable;
+    return false;
+}
+
 int readArchiveMemberFrom(ByteSource& source, const char* memberName, MemberBuffer* out) {
     if (!out) return kArchiveUnusable;
     out->length = 0;
