@@ -9,15 +9,15 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 bash scripts/setup.sh
-BUILD="$root/build/win32"
-echo "== building the Windows tree ($BUILD)"
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
-ninja -C "$BUILD" Morvane shellhost >/dev/null
-
 if [ -z "${DISPLAY:-}" ]; then
   # Property sheets and message boxes need a display; the whole demo runs in one.
   exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
 fi
+
+BUILD="$root/build/win32"
+echo "== building the Windows tree ($BUILD)"
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
+ninja -C "$BUILD" Morvane shellhost >/dev/null
 
 . scripts/wine-env.sh "$BUILD"
 DEMO_OUT="$BUILD/demo"
