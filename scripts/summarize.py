@@ -56,6 +56,9 @@ def main():
             else:
                 failed += 1
                 failures.append(f'{name} ({case.get("status")})')
+    if passed + failed == 0:
+        failed = 1
+        failures.append('no test ran at all')
     for f in failures:
         print('FAILED:', f)
     print(f'{passed} passed, {failed} failed')

@@ -14,6 +14,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 native="$root/build/native"
 win32="$root/build/win32"
 status=0
+mkdir -p "$root/build"
 
 echo "== configure and build: native (clang, ASan+UBSan, libFuzzer)"
 cmake -S . -B "$native" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >"$root/build/native-configure.log" 2>&1 \
