@@ -12,6 +12,7 @@
 
 #include "launch/LaunchParameters.h"
 #include "text/CoreAlloc.h"
+#include "text/TextConvert.h"
 
 namespace {
 
@@ -90,12 +91,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DroppedFiles drop;
     if (readDroppedFiles(block, size, &drop)) {
         if (drop.names) {
-            char* quoted = quoteDroppedNames(drop.names);
+            char* quoted = quoteJoinList(drop.names);
             checkRoundTrip(drop.names, quoted);
             coreFree(quoted);
         }
         if (drop.namesW) {
-            WChar* quoted = quoteDroppedNamesW(drop.namesW);
+            WChar* quoted = quoteJoinListW(drop.namesW);
             checkRoundTrip(drop.namesW, quoted);
             coreFree(quoted);
         }

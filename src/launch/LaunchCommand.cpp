@@ -24,7 +24,7 @@ size_t textUnits(const WChar* text) { return wideLength(text); }
 // The calls of one text width: the drop's fWide decides, and nothing else.
 struct AnsiCalls {
     using Char = char;
-    static Char* quote(const char* names, const WChar*) { return quoteDroppedNames(names); }
+    static Char* quote(const char* names, const WChar*) { return quoteJoinList(names); }
     static Char* build(const char* listFile, const Char* archive, const Char* names) {
         return buildLaunchParameters(listFile, archive, names);
     }
@@ -42,7 +42,7 @@ struct AnsiCalls {
 
 struct WideCalls {
     using Char = WChar;
-    static Char* quote(const char*, const WChar* names) { return quoteDroppedNamesW(names); }
+    static Char* quote(const char*, const WChar* names) { return quoteJoinListW(names); }
     static Char* build(const char* listFile, const Char* archive, const Char* names) {
         return buildLaunchParametersW(listFile, archive, names);
     }

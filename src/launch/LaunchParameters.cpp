@@ -57,39 +57,6 @@ C* appendAscii(C* end, const char* ascii) {
     return end;
 }
 
-template <typename C>
-size_t trailingBackslashes(const C* name, size_t length) {
-    size_t n = 0;
-    while (n < length && name[length - 1 - n] == '\\') ++n;
-    return n;
-}
-
-template <typename C>
-C* quoteNames(const C* names) {
-    if (!names) return nullptr;
-    constexpr size_t kPerName = 3;  // two quotes and the blank
-    size_t total = 1;
-    for (const C* name = names; *name; name += unitsOf(name) + 1) {
-        size_t length = unitsOf(name);
-        if (!grow(&total, length) || !grow(&total, trailingBackslashes(name, length)) || !grow(&total, kPerName))
-            return nullptr;
-    }
-    C* quoted = coreAllocArray<C>(total);
-    if (!quoted) return nullptr;
-    C* end = quoted;
-    *end = 0;
-    for (const C* name = names; *name; name += unitsOf(name) + 1) {
-        size_t length = unitsOf(name);
-        end = appendAscii(end, "\"");
-        end = appendUnits(end, name, length);
-        // A backslash run before the closing quote is read as half its length,
-        // so the run is written twice to arrive whole.
-        end = appendUnits(end, name + length - trailingBackslashes(name, length), trailingBackslashes(name, length));
-        end = appendAscii(end, "\" ");
-    }
-    return quoted;
-}
-
 constexpr char kLead[] = " ";
 constexpr char kOpenQuote[] = "\"";
 constexpr char kCloseQuote[] = "\" ";
@@ -147,8 +114,6 @@ bool readDroppedFiles(const void* block, size_t size, DroppedFiles* drop) {
     return true;
 }
 
-char* quoteDroppedNames(const char* names) { return quoteNames(names); }
-WChar* quoteDroppedNamesW(const WChar* names) { return quoteNames(names); }
 
 char* buildLaunchParameters(const char* listFilePath, const char* archivePath, const char* quotedNames) {
     return buildParameters(listFilePath, archivePath, quotedNames);

@@ -30,16 +30,9 @@ struct DroppedFiles {
 // and no list.
 bool readDroppedFiles(const void* block, size_t size, DroppedFiles* drop);
 
-// Every dropped name in double quotes and followed by one blank, in list order.
-// A name that ends in backslashes (a drive root such as C:\) gets them doubled
-// before its closing quote, so that a program that splits its command line the
-// usual Windows way receives the name unchanged instead of a literal quote;
-// nothing else is escaped. Null list in, null out; null when memory runs out.
-char* quoteDroppedNames(const char* names);
-WChar* quoteDroppedNamesW(const WChar* names);
 
 // " " ["-Dorg.morvane.start.filenames=\"" listFile "\" "] " -jar \"" archive "\" " [quotedNames]
-// The quoted names (from quoteDroppedNames) are used only when there is no
+// The quoted names (from quoteJoinList) are used only when there is no
 // list file. Null when archivePath is null or memory runs out.
 char* buildLaunchParameters(const char* listFilePath, const char* archivePath, const char* quotedNames);
 WChar* buildLaunchParameters(const WChar* listFilePath, const WChar* archivePath, const WChar* quotedNames);

@@ -102,7 +102,19 @@ C* appendTextOf(C* end, const C* text) {
     return end + n;
 }
 
-// Every item of a double-NUL list in quotes and followed by a blank.
+// Backslashes at the end of an item: before the closing quote a program that
+// splits its command line the usual Windows way reads such a run as half its
+// length and the quote as a literal one, swallowing the items that follow.
+template <typename C>
+size_t trailingBackslashes(const C* item, size_t length) {
+    size_t n = 0;
+    while (n < length && item[length - 1 - n] == '\\') ++n;
+    return n;
+}
+
+// Every item of a double-NUL list in quotes and followed by a blank. Nothing is
+// escaped, except that a trailing backslash run (a drive root such as C:\) is
+// written twice, so the program receives exactly the item.
 template <typename C>
 C* quoteJoin(const C* list) {
     if (!list) return nullptr;
@@ -110,8 +122,9 @@ C* quoteJoin(const C* list) {
     size_t total = 1;
     for (const C* item = list; *item; item += textLength(item) + 1) {
         size_t n = textLength(item);
-        if (n > SIZE_MAX - kPerItem - total) return nullptr;
-        total += n + kPerItem;
+        size_t extra = trailingBackslashes(item, n);
+        if (n > SIZE_MAX / 2 - kPerItem - total) return nullptr;
+        total += n + extra + kPerItem;
     }
     C* joined = coreAllocArray<C>(total);
     if (!joined) return nullptr;
@@ -120,8 +133,12 @@ C* quoteJoin(const C* list) {
     C* end = joined;
     *end = 0;
     for (const C* item = list; *item; item += textLength(item) + 1) {
+        size_t n = textLength(item);
+        size_t extra = trailingBackslashes(item, n);
         end = appendTextOf(end, quote);
         end = appendTextOf(end, item);
+        std::memcpy(end, item + n - extra, extra * sizeof(C));
+        end += extra;
         end = appendTextOf(end, quoteBlank);
     }
     return joined;

@@ -19,6 +19,9 @@ WChar* utf8ToWide(const char* bytes, size_t length);
 char* wideToUtf8(const WChar* text, size_t count);
 
 // Double-NUL list -> "\"a\" \"b\" " (every item quoted and followed by a blank).
+// Nothing is escaped, except that an item's trailing backslashes are doubled
+// before its closing quote, so a drive root such as C:\ reaches the program
+// as it is.
 char* quoteJoinList(const char* list);
 WChar* quoteJoinListW(const WChar* list);
 

@@ -11,6 +11,7 @@
 
 #include "TestSupport.h"
 #include "TextTestSupport.h"
+#include "text/TextConvert.h"
 #include "launch/LaunchParameters.h"
 
 namespace {
@@ -40,8 +41,8 @@ std::vector<std::basic_string<C>> texts(const std::vector<std::string>& ascii) {
     return out;
 }
 
-char* quote(const char* names) { return quoteDroppedNames(names); }
-WChar* quote(const WChar* names) { return quoteDroppedNamesW(names); }
+char* quote(const char* names) { return quoteJoinList(names); }
+WChar* quote(const WChar* names) { return quoteJoinListW(names); }
 
 template <typename C>
 std::optional<std::basic_string<C>> take(C* result) {
@@ -94,7 +95,7 @@ TYPED_TEST(QuoteDroppedNames, NoMemoryGivesNullAndLeaksNothing) {
 TEST(QuoteDroppedNamesW, NamesOutsideAsciiPassUnchanged) {
     WString name = u"C:\\\u00FC\u03A9\xD83D\xDE00\\";
     auto list = nameList<WChar>({name, u"b"});
-    EXPECT_EQ(take(quoteDroppedNamesW(list.c_str())), WString(u"\"C:\\\u00FC\u03A9\xD83D\xDE00\\\\\" \"b\" "));
+    EXPECT_EQ(take(quoteJoinListW(list.c_str())), WString(u"\"C:\\\u00FC\u03A9\xD83D\xDE00\\\\\" \"b\" "));
 }
 
 struct BuildCase {

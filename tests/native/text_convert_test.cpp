@@ -272,6 +272,8 @@ TEST(QuoteJoinList, QuotesEveryItemAndKeepsTheLastBlank) {
         {std::string("x\0", 2), "\"x\" "},
         {"", ""},
         {std::string("say \"hi\"\0", 9), "\"say \"hi\"\" "},
+        // a trailing backslash run is doubled, others stay
+        {std::string("C:\\\0a\\b\\\\\0", 10), "\"C:\\\\\" \"a\\b\\\\\\\\\" "},
     };
     for (const Case& c : cases) {
         std::string list = c.list + '\0';
