@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "Host.h"
+#include "PngFile.h"
 #include "archive/ArchiveReader.h"
 #include "icon/IconDirectory.h"
 #include "icon/IconLocation.h"
@@ -161,29 +162,9 @@ std::wstring stageOf(const Look& look, const std::vector<Candidate>& candidates)
 }
 
 bool savePng(HICON icon, const std::wstring& path) {
-    IWICImagingFactory* factory = nullptr;
-    IWICBitmap* bitmap = nullptr;
-    IWICStream* stream = nullptr;
-    IWICBitmapEncoder* encoder = nullptr;
-    IWICBitmapFrameEncode* frame = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                  reinterpret_cast<void**>(&factory));
-    if (SUCCEEDED(hr)) hr = factory->CreateBitmapFromHICON(icon, &bitmap);
-    if (SUCCEEDED(hr)) hr = factory->CreateStream(&stream);
-    if (SUCCEEDED(hr)) hr = stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE);
-    if (SUCCEEDED(hr)) hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder);
-    if (SUCCEEDED(hr)) hr = encoder->Initialize(stream, WICBitmapEncoderNoCache);
-    if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(&frame, nullptr);
-    if (SUCCEEDED(hr)) hr = frame->Initialize(nullptr);
-    if (SUCCEEDED(hr)) hr = frame->WriteSource(bitmap, nullptr);
-    if (SUCCEEDED(hr)) hr = frame->Commit();
-    if (SUCCEEDED(hr)) hr = encoder->Commit();
-    if (frame) frame->Release();
-    if (encoder) encoder->Release();
-    if (stream) stream->Release();
-    if (bitmap) bitmap->Release();
-    if (factory) factory->Release();
-    return SUCCEEDED(hr);
+    return writePngFile(path, [icon](IWICImagingFactory* factory, IWICBitmap** bitmap) {
+        return factory->CreateBitmapFromHICON(icon, bitmap);
+    });
 }
 
 std::wstring baseName(const std::wstring& path) {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "Host.h"
+#include "PngFile.h"
 
 namespace {
 
@@ -178,40 +179,12 @@ bool saveBmp(const Picture& picture, const std::wstring& path) {
     return fclose(out) == 0 && ok;
 }
 
-template <typename T>
-void releaseAll(T*& p) {
-    if (p) p->Release();
-    p = nullptr;
-}
-
 bool savePng(const Picture& picture, const std::wstring& path) {
-    IWICImagingFactory* factory = nullptr;
-    IWICStream* stream = nullptr;
-    IWICBitmapEncoder* encoder = nullptr;
-    IWICBitmapFrameEncode* frame = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                  reinterpret_cast<void**>(&factory));
-    if (SUCCEEDED(hr)) hr = factory->CreateStream(&stream);
-    if (SUCCEEDED(hr)) hr = stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE);
-    if (SUCCEEDED(hr)) hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder);
-    if (SUCCEEDED(hr)) hr = encoder->Initialize(stream, WICBitmapEncoderNoCache);
-    if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(&frame, nullptr);
-    if (SUCCEEDED(hr)) hr = frame->Initialize(nullptr);
-    if (SUCCEEDED(hr)) hr = frame->SetSize(UINT(picture.width), UINT(picture.height));
-    WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
-    if (SUCCEEDED(hr)) hr = frame->SetPixelFormat(&format);
-    if (SUCCEEDED(hr) && !IsEqualGUID(format, GUID_WICPixelFormat24bppBGR)) hr = E_FAIL;
-    if (SUCCEEDED(hr))
-        hr = frame->WritePixels(UINT(picture.height), picture.stride, UINT(picture.pixels.size()),
-                                const_cast<BYTE*>(picture.pixels.data()));
-    if (SUCCEEDED(hr)) hr = frame->Commit();
-    if (SUCCEEDED(hr)) hr = encoder->Commit();
-    releaseAll(frame);
-    releaseAll(encoder);
-    releaseAll(stream);
-    releaseAll(factory);
-    if (FAILED(hr)) fwprintf(stderr, L"shellhost: PNG encoding failed: %ls\n", hresultText(hr).c_str());
-    return SUCCEEDED(hr);
+    return writePngFile(path, [&picture](IWICImagingFactory* factory, IWICBitmap** bitmap) {
+        return factory->CreateBitmapFromMemory(UINT(picture.width), UINT(picture.height), GUID_WICPixelFormat24bppBGR,
+                                               picture.stride, UINT(picture.pixels.size()),
+                                               const_cast<BYTE*>(picture.pixels.data()), bitmap);
+    });
 }
 
 // ---- the sheet ----------------------------------------------------------------
