@@ -30,10 +30,10 @@ rm -rf "$native/test-results" "$win32/test-results"
 mkdir -p "$native/test-results" "$win32/test-results"
 
 echo "== native tests"
-ctest --test-dir "$native" -j"$jobs" --output-on-failure --output-junit "$native/test-results/ctest.xml" || status=1
+ctest --test-dir "$native" -j"$jobs" --timeout 900 --output-on-failure --output-junit "$native/test-results/ctest.xml" || status=1
 
 echo "== Windows tests under Wine"
-bash scripts/wine-ctest.sh "$win32" --output-on-failure --output-junit "$win32/test-results/ctest.xml" || status=1
+bash scripts/wine-ctest.sh "$win32" --timeout 600 --output-on-failure --output-junit "$win32/test-results/ctest.xml" || status=1
 
 t2=$(date +%s)
 echo "== time: $((t2 - t0)) s in all, $((t2 - t1)) s without setup"
