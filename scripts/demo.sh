@@ -26,16 +26,19 @@ rm -rf "$DEMO_OUT"; mkdir -p "$EXAMPLES_OUT"
 export BUILD DEMO_OUT EXAMPLES_OUT
 
 section() { printf '\n== %s\n' "$*"; }
-# The shell host under Wine; its output goes through a file, never a pipe that
-# Wine's background processes could keep open. SHELLHOST_OPTS go before the
-# command (20-register.sh sets --registered once the class is registered).
-shellhost() {
-  local out="$DEMO_OUT/shellhost.out"
+# A Windows program under Wine; its output goes through a file, never a pipe
+# that Wine's background processes could keep open. Prints it, keeps the status.
+wine_run() {
+  local out="$DEMO_OUT/wine-run.out"
   local rc=0
-  wine "$BUILD/bin/shellhost.exe" ${SHELLHOST_OPTS:-} "$@" >"$out" 2>&1 </dev/null || rc=$?
+  wine "$@" >"$out" 2>&1 </dev/null || rc=$?
   tr -d '\r' <"$out"
   return $rc
 }
+# The shell host (after registration with --registered, see 20-register.sh).
+shellhost() { wine_run "$BUILD/bin/shellhost.exe" ${SHELLHOST_OPTS:-} "$@"; }
+# Wine's reg.exe.
+regtool() { wine_run reg "$@"; }
 # Unix path -> the path Windows programs see under Wine.
 winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 

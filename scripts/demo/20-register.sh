@@ -5,15 +5,6 @@
 CLASS_TEXT='{5C2B91E4-7A06-4d3f-9E18-B40C6A2F7D95}'
 APPROVED='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved'
 
-# Wine's reg.exe with its output through a file; prints it, keeps reg's status.
-regtool() {
-  local out="$DEMO_OUT/reg.out"
-  local rc=0
-  wine reg "$@" >"$out" 2>&1 </dev/null || rc=$?
-  tr -d '\r' <"$out"
-  return $rc
-}
-
 section "the .jar association (a fresh Wine prefix has none; a Java installer would create it)"
 if regtool query 'HKCR\.jar' /ve >/dev/null; then
   echo "HKCR\\.jar exists already:"

@@ -3,29 +3,21 @@
 # (in its shell-meta-inf/startoptions) for them in a name list file. Here the
 # program that opens .jar files is tests/support/java-launcher.sh, which Wine
 # runs as a Linux program and which starts the real JVM.
-drop_reg() {
-  local out="$DEMO_OUT/drop-reg.out"
-  local rc=0
-  wine reg "$@" >"$out" 2>&1 </dev/null || rc=$?
-  tr -d '\r' <"$out"
-  return $rc
-}
-
 drop_launcher="\"$(winpath "$root/tests/support/java-launcher.sh")\" \"%1\" %*"
 section "the program that opens .jar files (only what is missing is created)"
-if drop_reg query 'HKCR\.jar' /ve >/dev/null; then
+if regtool query 'HKCR\.jar' /ve >/dev/null; then
   echo "HKCR\\.jar exists already"
 else
-  drop_reg add 'HKCR\.jar' /ve /t REG_SZ /d jarfile /f >/dev/null
+  regtool add 'HKCR\.jar' /ve /t REG_SZ /d jarfile /f >/dev/null
   echo "created HKCR\\.jar = jarfile"
 fi
-if drop_reg query 'HKCR\jarfile\shell\open\command' /ve >/dev/null; then
+if regtool query 'HKCR\jarfile\shell\open\command' /ve >/dev/null; then
   echo "HKCR\\jarfile\\shell\\open\\command exists already:"
 else
-  drop_reg add 'HKCR\jarfile\shell\open\command' /ve /t REG_SZ /d "$drop_launcher" /f >/dev/null
+  regtool add 'HKCR\jarfile\shell\open\command' /ve /t REG_SZ /d "$drop_launcher" /f >/dev/null
   echo "created HKCR\\jarfile\\shell\\open\\command:"
 fi
-drop_reg query 'HKCR\jarfile\shell\open\command' /ve | sed -n 's/^ *(Default) *REG_SZ *//p' | sed 's/^/  /'
+regtool query 'HKCR\jarfile\shell\open\command' /ve | sed -n 's/^ *(Default) *REG_SZ *//p' | sed 's/^/  /'
 
 drop_dir="$DEMO_OUT/drop"
 mkdir -p "$drop_dir"
