@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "base/CoreAlloc.h"
 #include "launch/LaunchParameters.h"
-#include "text/CoreAlloc.h"
 #include "text/TextConvert.h"
 
 namespace {

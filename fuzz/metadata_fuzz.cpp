@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "text/CoreAlloc.h"
+#include "base/CoreAlloc.h"
 #include "text/MetadataText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

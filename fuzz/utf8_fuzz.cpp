@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "text/CoreAlloc.h"
+#include "base/CoreAlloc.h"
 #include "text/TextConvert.h"
 
 namespace {

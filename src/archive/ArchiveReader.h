@@ -18,7 +18,7 @@
 // directory wins.
 #include <cstdint>
 
-#include "text/Holder.h"
+#include "base/Holder.h"
 
 struct MemberBuffer {
     uint32_t length;

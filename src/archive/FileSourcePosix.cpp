@@ -8,7 +8,7 @@
 #include <cerrno>
 
 #include "archive/ArchiveReader.h"
-#include "text/Holder.h"
+#include "base/Holder.h"
 
 namespace {
 

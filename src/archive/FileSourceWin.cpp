@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "archive/ArchiveReader.h"
-#include "com/WinHolders.h"
+#include "base/WinHolders.h"
 
 namespace {
 

@@ -33,9 +33,9 @@
 #include <cstring>
 
 #include "archive/ArchiveReader.h"
-#include "text/ByteCursor.h"
-#include "text/CoreAlloc.h"
-#include "text/Holder.h"
+#include "base/ByteCursor.h"
+#include "base/CoreAlloc.h"
+#include "base/Holder.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include "com/WinHolders.h"
+#include "base/WinHolders.h"
 #include "diag/Log.h"
 
 STDMETHODIMP velShellExtInit::Initialize(PCIDLIST_ABSOLUTE, IDataObject* pdtobj, HKEY) {

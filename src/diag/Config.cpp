@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "com/WinHolders.h"
-#include "text/CoreAlloc.h"
+#include "base/CoreAlloc.h"
+#include "base/WinHolders.h"
 
 char* readRegistryString(HKEY root, const char* subkey, const char* valueName) {
     RegKey key;

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <ctime>
 
+#include "base/Holder.h"
 #include "diag/Config.h"
 #include "diag/LogFormat.h"
-#include "text/Holder.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "archive/ArchiveReader.h"
-#include "text/CoreAlloc.h"
+#include "base/CoreAlloc.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // "shell-meta-inf/icons/icon.ico".
 #include <windows.h>
 
+#include "base/Holder.h"
 #include "icon/IconDirectory.h"
-#include "text/Holder.h"
 
 // Reads the member once and fills *phiconSmall and *phiconLarge with the best
 // entry for each size and the wanted depth. Each handle is set to null first

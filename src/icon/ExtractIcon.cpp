@@ -2,12 +2,12 @@
 
 #include <shellapi.h>
 
+#include "base/Holder.h"
 #include "com/Module.h"
 #include "diag/Config.h"
 #include "diag/Log.h"
 #include "icon/ArchiveIcons.h"
 #include "icon/IconLocation.h"
-#include "text/Holder.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "text/ByteCursor.h"
+#include "base/ByteCursor.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "com/WinHolders.h"
+#include "base/WinHolders.h"
 #include "text/LocaleNames.h"
 #include "text/MetadataText.h"
 

@@ -1,6 +1,6 @@
 #include "launch/DropTarget.h"
 
-#include "com/WinHolders.h"
+#include "base/WinHolders.h"
 #include "launch/LaunchCommand.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // in wide text throughout, as the drop delivered its names.
 #include <cstddef>
 
-#include "text/WideChar.h"
+#include "base/WideChar.h"
 
 // Text of the debug box that "DropTarget_Debug_ShowInfo" switches on: the
 // label, the parameter string's length (bytes or UTF-16 units), the program

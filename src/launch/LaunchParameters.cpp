@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "text/ByteCursor.h"
-#include "text/CoreAlloc.h"
+#include "base/ByteCursor.h"
+#include "base/CoreAlloc.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // (WChar) text, as the drop delivered its names, and both widths share this code.
 #include <cstddef>
 
-#include "text/WideChar.h"
+#include "base/WideChar.h"
 
 // The Java system property that names the name list file.
 #define LIST_FILE_PROPERTY "-Dorg.morvane.start.filenames="

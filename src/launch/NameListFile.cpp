@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/CoreAlloc.h"
 #include "launch/StartOptions.h"
-#include "text/CoreAlloc.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // The name list file on Windows: created empty by the platform in the user's
 // temporary directory, filled with the dropped names, and deleted again when
 // the program that should read it could not be started.
+#include "base/Holder.h"
 #include "launch/LaunchParameters.h"
-#include "text/Holder.h"
 
 // GetTempFileNameA forms the file name from the first three characters.
 #define NAME_LIST_FILE_PREFIX "morvanestart"

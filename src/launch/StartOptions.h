@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "text/WideChar.h"
+#include "base/WideChar.h"
 
 // A line that begins with this asks for the list file; its value is not read.
 #define START_OPTION_NAMES_IN_LIST_FILE "org.morvane.start.filenames="

@@ -3,10 +3,10 @@
 // unregistration.
 #include <cstring>
 
-#include "com/WinHolders.h"
+#include "base/Holder.h"
+#include "base/WinHolders.h"
 #include "registration/RegistryWrite.h"
 #include "registration/SelfRegistration.h"
-#include "text/Holder.h"
 
 namespace {
 

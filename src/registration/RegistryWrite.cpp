@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "com/WinHolders.h"
+#include "base/WinHolders.h"
 #include "registration/SelfRegistration.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <shlobj.h>
 
-#include "com/WinHolders.h"
+#include "base/WinHolders.h"
 #include "diag/Config.h"
 #include "registration/RegistryWrite.h"
 

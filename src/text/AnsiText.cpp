@@ -3,8 +3,8 @@
 #include <climits>
 #include <cstring>
 
-#include "text/CoreAlloc.h"
-#include "text/Holder.h"
+#include "base/CoreAlloc.h"
+#include "base/Holder.h"
 #include "text/TextConvert.h"
 
 WChar* ansiToWide(const char* text) {

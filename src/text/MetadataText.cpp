@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "text/CoreAlloc.h"
-#include "text/Holder.h"
+#include "base/CoreAlloc.h"
+#include "base/Holder.h"
 #include "text/TextConvert.h"
 
 // The text of a shell-meta-inf member, as read here:

@@ -4,8 +4,8 @@
 // undone per line. Results are coreAlloc blocks.
 #include <cstddef>
 
-#include "text/Holder.h"
-#include "text/WideChar.h"
+#include "base/Holder.h"
+#include "base/WideChar.h"
 
 // Array of new strings, one per non-empty line (escapes undone), ended by a null
 // entry; null when memory runs out.

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "text/ByteCursor.h"
-#include "text/CoreAlloc.h"
-#include "text/Holder.h"
+#include "base/ByteCursor.h"
+#include "base/CoreAlloc.h"
+#include "base/Holder.h"
 
 namespace {
 

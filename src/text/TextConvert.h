@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "text/WideChar.h"
+#include "base/WideChar.h"
 
 // length bytes of UTF-8 (need not be terminated) -> new UTF-16 string, or null.
 // Only well-formed UTF-8 is accepted: overlong forms, encoded surrogates, values

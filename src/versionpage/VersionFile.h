@@ -11,7 +11,7 @@
 // before it are kept, that line and every later one are left out.
 #include <cstddef>
 
-#include "text/WideChar.h"
+#include "base/WideChar.h"
 
 // One wide text per line, in file order, ended by a null entry: a VersionList*
 // is that array. It may hold no lines at all.

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "text/CoreAlloc.h"
+#include "base/CoreAlloc.h"
 
 // Path of a generated fixture: $MORVANE_FIXTURES + separator + relative path
 // (relative paths use '/', turned into '\' on Windows).

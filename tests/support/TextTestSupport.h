@@ -5,8 +5,8 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "text/CoreAlloc.h"
-#include "text/WideChar.h"
+#include "base/CoreAlloc.h"
+#include "base/WideChar.h"
 
 using WString = std::basic_string<WChar>;
 

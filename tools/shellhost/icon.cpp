@@ -19,9 +19,9 @@
 #include "Host.h"
 #include "PngFile.h"
 #include "archive/ArchiveReader.h"
+#include "base/ByteCursor.h"
 #include "icon/IconDirectory.h"
 #include "icon/IconLocation.h"
-#include "text/ByteCursor.h"
 
 namespace {
 

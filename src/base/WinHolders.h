@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <ole2.h>
 
-#include "text/Holder.h"
+#include "base/Holder.h"
 
 struct RegKeyTraits {
     using Type = HKEY;

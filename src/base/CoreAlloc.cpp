@@ -1,4 +1,4 @@
-#include "text/CoreAlloc.h"
+#include "base/CoreAlloc.h"
 
 #include <atomic>
 #include <cstdlib>

@@ -3,7 +3,7 @@
 // a line array, a member buffer, a registry key, a locked global memory block.
 // Each kind gets a small traits struct and a one-line alias next to the code
 // that defines its close function.
-#include "text/CoreAlloc.h"
+#include "base/CoreAlloc.h"
 
 template <typename Traits>
 class Holder {
