@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "base/CoreAlloc.h"
+#include "infotip/Description.h"
 #include "text/MetadataText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "base/WinHolders.h"
+#include "infotip/Description.h"
 #include "text/LocaleNames.h"
-#include "text/MetadataText.h"
 
 namespace {
 // The locale whose lines are tried when the thread's locale is not in the table.

@@ -25,35 +25,6 @@ namespace {
 
 bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 
-// Walks the non-empty lines of a text in order.
-class LineScanner {
-public:
-    LineScanner(const char* bytes, size_t length) : text_(bytes), end_(bytes ? length : 0) {}
-
-    // The next non-empty line as [*start, *start + *length); false at the end.
-    bool next(const char** start, size_t* length) {
-        while (pos_ < end_ && isLineEnd(text_[pos_])) ++pos_;
-        if (pos_ < end_ && text_[pos_] == '\0') end_ = pos_;
-        if (pos_ >= end_) return false;
-        size_t first = pos_;
-        while (pos_ < end_ && !isLineEnd(text_[pos_]) && text_[pos_] != '\0') ++pos_;
-        *start = text_ + first;
-        *length = pos_ - first;
-        return true;
-    }
-
-private:
-    const char* text_;
-    size_t end_;
-    size_t pos_ = 0;
-};
-
-bool lineHasKey(const char* line, size_t length, const char* key) {
-    if (!key) return false;
-    size_t keyLength = std::strlen(key);
-    return keyLength <= length && std::memcmp(line, key, keyLength) == 0;
-}
-
 // What an escape "\c" stands for; false when c is no escape letter (the
 // backslash and c then stay as they are).
 bool escapeReplacement(char c, const char* lineBreak, const char** piece, size_t* pieceLength) {
@@ -111,22 +82,24 @@ size_t unescapeInto(char* out, const char* text, size_t length, const char* line
     return produced;
 }
 
-// The description keys: the full locale name ("en_US="), its language ("en=")
-// and the default. A name shorter than five characters forms the first key
-// from the whole name ("en" gives "en=").
-constexpr size_t kFullLocaleLength = 5;
-constexpr size_t kLanguageLength = 2;
-constexpr char kDefaultKey[] = "default=";
+}  // namespace
 
-void formKey(char* key, const char* localeName, size_t maxLength) {
-    size_t n = 0;
-    while (n < maxLength && localeName[n] != '\0') ++n;
-    std::memcpy(key, localeName, n);
-    key[n] = '=';
-    key[n + 1] = '\0';
+bool LineScanner::next(const char** start, size_t* length) {
+    while (pos_ < end_ && isLineEnd(text_[pos_])) ++pos_;
+    if (pos_ < end_ && text_[pos_] == '\0') end_ = pos_;
+    if (pos_ >= end_) return false;
+    size_t first = pos_;
+    while (pos_ < end_ && !isLineEnd(text_[pos_]) && text_[pos_] != '\0') ++pos_;
+    *start = text_ + first;
+    *length = pos_ - first;
+    return true;
 }
 
-}  // namespace
+bool lineHasKey(const char* line, size_t length, const char* key) {
+    if (!key) return false;
+    size_t keyLength = std::strlen(key);
+    return keyLength <= length && std::memcmp(line, key, keyLength) == 0;
+}
 
 char* unescapeValue(const char* text, size_t length, const char* lineBreak) {
     if (!text) return nullptr;
@@ -192,49 +165,4 @@ void freeLineArray(void** lines) {
     if (!lines) return;
     for (size_t i = 0; lines[i]; ++i) coreFree(lines[i]);
     coreFree(lines);
-}
-
-char* findKeyLine(const char* bytes, size_t length, const char* key1, const char* key2,
-                  const char* key3) {
-    const char* key2Line = nullptr;
-    size_t key2Length = 0;
-    const char* key3Line = nullptr;
-    size_t key3Length = 0;
-    const char* line;
-    size_t lineLength;
-    for (LineScanner scan(bytes, length); scan.next(&line, &lineLength);) {
-        if (lineHasKey(line, lineLength, key1)) return copyText(line, lineLength);
-        if (!key2Line && lineHasKey(line, lineLength, key2)) {
-            key2Line = line;
-            key2Length = lineLength;
-        } else if (!key3Line && lineHasKey(line, lineLength, key3)) {
-            key3Line = line;
-            key3Length = lineLength;
-        }
-    }
-    if (key2Line) return copyText(key2Line, key2Length);
-    if (key3Line) return copyText(key3Line, key3Length);
-    return nullptr;
-}
-
-WChar* describeFromText(const char* bytes, size_t length, const char* localeName,
-                        const char* lineBreak) {
-    if (!localeName) return nullptr;
-    // Keys live on the stack: lookups on several shell threads share nothing.
-    char fullKey[kFullLocaleLength + 2];
-    char languageKey[kLanguageLength + 2];
-    formKey(fullKey, localeName, kFullLocaleLength);
-    formKey(languageKey, localeName, kLanguageLength);
-    // An empty name would give the key "=", which no description means.
-    bool named = localeName[0] != '\0';
-
-    CorePtr<char> line(findKeyLine(bytes, length, named ? fullKey : nullptr,
-                                   named ? languageKey : nullptr, kDefaultKey));
-    if (!line) return nullptr;
-    const char* equals = std::strchr(line.get(), '=');
-    if (!equals) return nullptr;
-    const char* value = equals + 1;
-    CorePtr<char> unescaped(unescapeValue(value, std::strlen(value), lineBreak));
-    if (!unescaped) return nullptr;
-    return utf8ToWide(unescaped.get(), std::strlen(unescaped.get()));
 }

@@ -12,6 +12,25 @@
 char** splitMetadataLines(const char* bytes, size_t length, const char* lineBreak);
 // New string with the escapes of length bytes undone; null on no memory or null text.
 char* unescapeValue(const char* text, size_t length, const char* lineBreak);
+// Walks the non-empty lines of a text in order, without copying: a NUL byte
+// ends the text early.
+class LineScanner {
+public:
+    LineScanner(const char* bytes, size_t length) : text_(bytes), end_(bytes ? length : 0) {}
+
+    // The next non-empty line as [*start, *start + *length); false at the end.
+    bool next(const char** start, size_t* length);
+
+private:
+    const char* text_;
+    size_t end_;
+    size_t pos_ = 0;
+};
+
+// Whether the line of length bytes starts with exactly the key's bytes (the
+// key includes its "="). A null key matches no line.
+bool lineHasKey(const char* line, size_t length, const char* key);
+
 // Index of the first line that begins with key, or -1 (also for null lines or key).
 int findLineIndexByPrefix(char* const* lines, const char* key);
 // New array: entry i = transform(lines[i], userData), then a null entry; null
@@ -33,19 +52,3 @@ struct LineArrayTraits {
 // A line array of char (splitMetadataLines) or WChar (mapped with utf8ToWide).
 template <typename T>
 using LineArray = Holder<LineArrayTraits<T>>;
-
-// The description lookup's scan: a copy of the first key1 line, else of the
-// first key2 line, else of the first key3 line, else null. A null key matches
-// no line.
-char* findKeyLine(const char* bytes, size_t length, const char* key1, const char* key2,
-                  const char* key3);
-// The description lookup over a member's bytes: the value of the line with the
-// key of the full locale name (its first five characters, "en_US="), else of the
-// first line with the language key ("en="), else of the first "default=" line,
-// with its escapes undone (lineBreak for \n) and decoded from UTF-8. Null when
-// no line has a key, the value is not UTF-8 or memory runs out.
-WChar* describeFromText(const char* bytes, size_t length, const char* localeName,
-                        const char* lineBreak);
-// The tooltip text of the archive for a locale name such as "en_US", or null:
-// describeFromText over the member "shell-meta-inf/description".
-WChar* readDescription(const char* archivePath, const char* localeName, const char* lineBreak);

@@ -1,5 +1,5 @@
 // The key=value text of the shell-meta-inf members: cutting into lines,
-// escapes, key lookup and the description's locale fallback.
+// escapes and key lookup.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -25,120 +25,6 @@ std::optional<Lines> takeLines(char** lines) {
 
 std::optional<Lines> split(const std::string& text, const char* lineBreak) {
     return takeLines(splitMetadataLines(text.data(), text.size(), lineBreak));
-}
-
-std::optional<WString> describe(const std::string& text, const char* locale) {
-    return takeWide(describeFromText(text.data(), text.size(), locale, "\r\n"));
-}
-
-// Joins entries with a separator: the same member written with different
-// line ends.
-std::string member(const Lines& entries, const std::string& separator) {
-    std::string text;
-    for (const std::string& e : entries) text += (text.empty() ? "" : separator) + e;
-    return text;
-}
-
-struct DescriptionCase {
-    const char* name;
-    std::string text;
-    const char* locale;
-    std::optional<std::u16string> description;
-};
-
-void PrintTo(const DescriptionCase& c, std::ostream* os) { *os << c.name; }
-
-const DescriptionCase kDescriptionCases[] = {
-    {"NoLineEndAtAll", "default=Hello", "en_US", u"Hello"},
-    {"BlankBeforeKey", " default=Hello", "en_US", std::nullopt},
-    {"KeysAreCaseSensitive", "Default=Hello", "en_US", std::nullopt},
-    {"BlankBeforeEquals", "default = Hello", "en_US", std::nullopt},
-    {"ValueIsNotTrimmed", "default= Hello", "en_US", u" Hello"},
-    {"ValueRunsFromFirstEquals", "default=a=b", "en_US", u"a=b"},
-    {"FullLocaleWinsWhereverItStands", "en=Color\nen_US=Colour", "en_US", u"Colour"},
-    {"LanguageWhenFullLocaleMissing", "en=Color\nen_US=Colour", "en_GB", u"Color"},
-    {"LineShorterThanKeyNeverMatches", "default=Hello\nen_U", "en_US", u"Hello"},
-    {"EscapedBackslash", "default=C:\\\\tmp", "en_US", u"C:\\tmp"},
-    {"UnknownEscapeStays", "default=a\\qb", "en_US", u"a\\qb"},
-    {"TrailingBackslashDropped", "default=x\\", "en_US", u"x"},
-    {"NulByteEndsText", std::string("default=Hello\0\nde=Hallo", 23), "de_DE", u"Hello"},
-    {"OnlyChosenLineIsDecoded", "default=\xC3\x28\nfr=Bonjour", "de_DE", std::nullopt},
-    {"BadLineNotChosenIsHarmless", "default=\xC3\x28\nfr=Bonjour", "fr_FR", u"Bonjour"},
-    {"EmptyValueIsEmptyNotNull", "default=", "en_US", u""},
-    {"EscapedNewlineIsCallersLineBreak", "default=One\\nTwo", "en_US", u"One\r\nTwo"},
-    {"EscapedTab", "default=a\\tb", "en_US", u"a\tb"},
-    {"ValueDecodedFromUtf8", "default=Gr\xC3\xBC\xC3\x9F \xF0\x9F\x98\x80", "en_US", u"Gr\u00FC\u00DF \U0001F600"},
-    {"FirstOfDuplicateKeysWins", "default=A\ndefault=B\nde=1\nde=2", "de_CH", u"1"},
-    {"LanguageBeatsDefaultInAnyOrder", "default=Y\nde=X", "de_CH", u"X"},
-    {"NoMatchingKeyAndNoDefault", "de=Hallo\nfr=Bonjour", "en_US", std::nullopt},
-    {"EmptyText", "", "en_US", std::nullopt},
-    {"ByteOrderMarkSpoilsFirstLine", "\xEF\xBB\xBF" "default=Hello", "en_US", std::nullopt},
-    {"ByteOrderMarkLeavesLaterLines", "\xEF\xBB\xBF" "x=1\ndefault=Hello", "en_US", u"Hello"},
-    {"TabBeforeKey", "\tdefault=x", "en_US", std::nullopt},
-    {"EscapeNeverJoinsLines", "default=a\\\nb=c", "en_US", u"a"},
-    {"LongNameUsesFirstFiveCharacters", "no=a\nno_NO=b", "no_NO_NY", u"b"},
-    {"ShortNameFormsKeyFromWholeName", "english=a\nen=b", "en", u"b"},
-    {"ShortNameDoesNotMatchLongerKey", "english=a\ndefault=c", "en", u"c"},
-    {"EmptyNameFallsBackToDefault", "=a\ndefault=c", "", u"c"},
-    {"OneLetterName", "e=a\ndefault=c", "e", u"a"},
-    {"ControlBytesInValueKept", "default=a\x01\x7F" "b", "en_US", u"a\x01\x7F" u"b"},
-};
-
-class DescriptionTable : public testing::TestWithParam<DescriptionCase> {};
-
-TEST_P(DescriptionTable, PicksTheValue) {
-    const DescriptionCase& c = GetParam();
-    auto got = describe(c.text, c.locale);
-    ASSERT_EQ(got.has_value(), c.description.has_value());
-    if (got) EXPECT_EQ(*got, WString(c.description->begin(), c.description->end()));
-}
-
-INSTANTIATE_TEST_SUITE_P(DescribeFromText, DescriptionTable, testing::ValuesIn(kDescriptionCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(DescribeFromText, SameResultWithEveryLineEnd) {
-    const Lines entries = {"default=Tool", "de=Werkzeug", "de_AT=Werkzeug (AT)"};
-    const std::string separators[] = {"\r\n", "\r", "\n", "\r\n\r\n", "\n\n\n", "\r\r", "\n\r\n \r"};
-    const struct {
-        const char* locale;
-        const char16_t* description;
-    } expected[] = {{"de_AT", u"Werkzeug (AT)"}, {"de_DE", u"Werkzeug"}, {"fr_FR", u"Tool"}};
-    for (const std::string& separator : separators)
-        for (const std::string& ending : {std::string(), separator}) {
-            std::string text = separator + member(entries, separator) + ending;
-            for (const auto& e : expected)
-                EXPECT_EQ(describe(text, e.locale), WString(e.description))
-                    << hexBytes(separator) << " " << e.locale;
-        }
-}
-
-TEST(DescribeFromText, ReadsNoFurtherThanLength) {
-    const std::string text = "default=Hello\nde=Hallo";
-    EXPECT_EQ(takeWide(describeFromText(text.data(), 10, "de_DE", "\r\n")), WString(u"He"));
-    EXPECT_EQ(describeFromText(nullptr, 0, "de_DE", "\r\n"), nullptr);
-    EXPECT_EQ(describeFromText(text.data(), text.size(), nullptr, "\r\n"), nullptr);
-}
-
-TEST(FindKeyLine, ReturnsTheWholeLineWithoutItsEnd) {
-    struct Case {
-        std::string text;
-        const char* keys[3];
-        std::optional<std::string> line;
-    };
-    const Case cases[] = {
-        {"a=1\r\nb=2\r\n", {"b=", nullptr, nullptr}, "b=2"},
-        {"b=2\nb=3", {nullptr, "b=", nullptr}, "b=2"},
-        {"c=1\nb=2", {"a=", "b=", "c="}, "b=2"},
-        {"c=1\nb=2\na=3", {"a=", "b=", "c="}, "a=3"},
-        {"c=1", {"a=", "b=", "c="}, "c=1"},
-        {"b", {"b=", nullptr, nullptr}, std::nullopt},
-        {"b=", {"b=", nullptr, nullptr}, "b="},
-        {std::string("x\0b=1", 5), {"b=", nullptr, nullptr}, std::nullopt},
-        {"b=1", {nullptr, nullptr, nullptr}, std::nullopt},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(takeText(findKeyLine(c.text.data(), c.text.size(), c.keys[0], c.keys[1], c.keys[2])), c.line)
-            << hexBytes(c.text);
 }
 
 struct SplitCase {
@@ -327,13 +213,6 @@ TEST(MetadataTextAllocation, EveryFailureGivesNullAndLeaksNothing) {
     EXPECT_EQ(sweepExpecting([&] { return takeText(unescapeValue("a\\nb", 4, "\r\n")); },
                              std::string("a\r\nb"), &failedAt),
               1)
-        << failedAt;
-    EXPECT_EQ(sweepExpecting(
-                  [&] { return takeText(findKeyLine(text.data(), text.size(), "fr_FR=", "de=", "default=")); },
-                  std::string("de=Hallo\\t!"), &failedAt),
-              1)
-        << failedAt;
-    EXPECT_EQ(sweepExpecting([&] { return describe(text, "de_DE"); }, WString(u"Hallo\t!"), &failedAt), 3)
         << failedAt;
 
     // mapLines: a failed array gives null, a failed transform ends the array
