@@ -25,6 +25,12 @@ EXAMPLES_OUT="$DEMO_OUT/examples"
 rm -rf "$DEMO_OUT"; mkdir -p "$EXAMPLES_OUT"
 export BUILD DEMO_OUT EXAMPLES_OUT
 
+# The class identifier and its key as the DLL registers them, from the one
+# header that defines them.
+CLASS_TEXT=$(sed -n 's/^#define CLSID_JARICON_TEXT "\(.*\)"$/\1/p' src/com/ClassIdentity.h)
+CLASS_KEY="HKCR\\CLSID\\$CLASS_TEXT"
+export CLASS_TEXT CLASS_KEY
+
 section() { printf '\n== %s\n' "$*"; }
 # A Windows program under Wine; its output goes through a file, never a pipe
 # that Wine's background processes could keep open. Prints it, keeps the status.

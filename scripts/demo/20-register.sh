@@ -2,7 +2,6 @@
 # private prefix, then the entries it wrote as `reg query` shows them. From
 # here on the shell host creates the object through the registered class
 # (CoCreateInstance), as the shell does.
-CLASS_TEXT='{5C2B91E4-7A06-4d3f-9E18-B40C6A2F7D95}'
 APPROVED='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved'
 
 section "the .jar association (a fresh Wine prefix has none; a Java installer would create it)"
@@ -32,8 +31,8 @@ if [ "$rc" != 0 ]; then
   return 1
 fi
 
-section "reg query the class key: HKCR\\CLSID\\$CLASS_TEXT /s"
-regtool query "HKCR\\CLSID\\$CLASS_TEXT" /s
+section "reg query the class key: $CLASS_KEY /s"
+regtool query "$CLASS_KEY" /s
 section "reg query the shell's approval list: $APPROVED /v $CLASS_TEXT"
 regtool query "$APPROVED" /v "$CLASS_TEXT"
 section "reg query the file type: HKCR\\jarfile /s"

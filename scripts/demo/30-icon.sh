@@ -4,7 +4,7 @@
 # jar that carries no icon: the configured DefaultIcon location, and the
 # module's own icon.
 ICON_OUT="$DEMO_OUT/icons"
-ICON_CONFIG='HKCR\CLSID\{5C2B91E4-7A06-4d3f-9E18-B40C6A2F7D95}\config'
+ICON_CONFIG="$CLASS_KEY\\config"
 
 for jar in "$EXAMPLES_OUT"/*.jar; do
   section "shellhost icon $(basename "$jar"): its shell-meta-inf/icons/icon.ico"

@@ -7,7 +7,7 @@ for jar in "$EXAMPLES_OUT"/*.jar; do
 done
 
 VERSION_SHOT="$DEMO_OUT/version-page-hello.png"
-HANDLER_KEY='HKCR\jarfile\shellex\PropertySheetHandlers\MorvaneVersion-{5C2B91E4-7A06-4d3f-9E18-B40C6A2F7D95}'
+HANDLER_KEY="HKCR\\jarfile\\shellex\\PropertySheetHandlers\\MorvaneVersion-$CLASS_TEXT"
 # Xvfb runs no window manager, so Wine draws the window frames of shellhost
 # itself (only for shellhost, and only while the picture is taken).
 WINE_FRAMES='HKCU\Software\Wine\AppDefaults\shellhost.exe\X11 Driver'

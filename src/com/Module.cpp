@@ -5,7 +5,7 @@
 HINSTANCE g_hInstance = nullptr;
 LONG g_cDllRef = 0;
 
-const CLSID CLSID_JarIcon = {0x5C2B91E4, 0x7A06, 0x4d3f, {0x9E, 0x18, 0xB4, 0x0C, 0x6A, 0x2F, 0x7D, 0x95}};
+const CLSID CLSID_JarIcon = CLSID_JARICON_VALUE;
 
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
     *ppv = nullptr;

@@ -3,7 +3,8 @@
 // every use, so a change takes effect at once.
 #include <windows.h>
 
-#define CONFIG_KEY_PATH "CLSID\\{5C2B91E4-7A06-4d3f-9E18-B40C6A2F7D95}\\config"
+#include "com/ClassIdentity.h"
+
 #define CONFIG_DEBUG_LOG "debugLog"
 #define CONFIG_DROP_SHOW_INFO "DropTarget_Debug_ShowInfo"
 #define CONFIG_DEFAULT_ICON "DefaultIcon"

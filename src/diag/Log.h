@@ -5,7 +5,7 @@
 // the log is off, and a failure to write is never reported.
 #include <windows.h>
 
-#define LOG_FILE_PATH "c:\\morvane.log"
+#include "com/ClassIdentity.h"
 
 bool isDebugLogOn();
 void logPrintf(const char* format, ...);

@@ -18,17 +18,6 @@ struct RegistryEntry {
     bool required;          // a failed write fails the step
 };
 
-// The shell's handlers for jar files, created in this order and deleted in
-// the same order; each holds the class identifier as its default.
-const char* const kHandlerKeys[] = {
-    "shellex\\IconHandler",
-    // The interface identifier of IQueryInfo: the shell asks this handler
-    // for info tips.
-    "shellex\\{00021500-0000-0000-C000-000000000046}",
-    "shellex\\DropHandler",
-    "shellex\\PropertySheetHandlers\\MorvaneVersion-" CLSID_JARICON_TEXT,
-};
-
 // The class key's subkeys, deleted before the class key itself can go.
 const char* const kClassSubkeys[] = {"InProcServer32", "config"};
 

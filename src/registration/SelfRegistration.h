@@ -8,13 +8,7 @@
 #include "com/Module.h"
 
 #define REGISTRY_DESCRIPTION "Java-Jar: Icon, tooltip and desktopintegration extension"
-#define CLASS_KEY_PATH "CLSID\\" CLSID_JARICON_TEXT
-#define INPROC_SERVER_KEY_PATH CLASS_KEY_PATH "\\InProcServer32"
 #define THREADING_MODEL_APARTMENT "Apartment"
-#define APPROVED_KEY_PATH "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved"
-#define FILE_TYPE_KEY "jarfile"
-#define DEFAULT_ICON_KEY "DefaultIcon"
-#define SAVED_ICON_VALUE "SaveDefaultIcon-" CLSID_JARICON_TEXT
 // Tells the shell that every file supplies its own icon through the handler.
 #define PER_INSTANCE_ICON "%1"
 #define REGISTRATION_BOX_CAPTION "Jar-File shell extension"

@@ -14,11 +14,11 @@ namespace {
 class DiagTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        deleteRegistryTree(HKEY_CLASSES_ROOT, TEST_CONFIG_KEY);
+        deleteRegistryTree(HKEY_CLASSES_ROOT, CONFIG_KEY_PATH);
         deleteLogFile();
     }
     void TearDown() override {
-        deleteRegistryTree(HKEY_CLASSES_ROOT, TEST_CONFIG_KEY);
+        deleteRegistryTree(HKEY_CLASSES_ROOT, CONFIG_KEY_PATH);
         deleteLogFile();
     }
     // Obtains and releases the class factory through the DLL's export: one log
@@ -28,7 +28,7 @@ protected:
         ASSERT_EQ(dll().getClassObject(kClsidJarIcon, IID_IClassFactory, reinterpret_cast<void**>(&f)), S_OK);
         f->Release();
     }
-    static bool logExists() { return GetFileAttributesA("c:\\morvane.log") != INVALID_FILE_ATTRIBUTES; }
+    static bool logExists() { return GetFileAttributesA(LOG_FILE_PATH) != INVALID_FILE_ATTRIBUTES; }
     OleApartment apartment;
 };
 
@@ -50,14 +50,14 @@ TEST_F(DiagTest, FlagIsOnOnlyForTheExactText1) {
         {"REG_DWORD 1", REG_DWORD, std::string("\1\0\0\0", 4), false},
     };
     for (const Case& c : cases) {
-        setRegistryValue(HKEY_CLASSES_ROOT, TEST_CONFIG_KEY, CONFIG_DEBUG_LOG, c.type, c.data.data(),
+        setRegistryValue(HKEY_CLASSES_ROOT, CONFIG_KEY_PATH, CONFIG_DEBUG_LOG, c.type, c.data.data(),
                          DWORD(c.data.size()));
         EXPECT_EQ(isConfigFlagSet(CONFIG_DEBUG_LOG), c.on) << c.what;
         deleteLogFile();
         touchFactory();
         EXPECT_EQ(logExists(), c.on) << c.what << ": the log file is not even created while the log is off";
     }
-    deleteRegistryTree(HKEY_CLASSES_ROOT, TEST_CONFIG_KEY);
+    deleteRegistryTree(HKEY_CLASSES_ROOT, CONFIG_KEY_PATH);
     EXPECT_FALSE(isConfigFlagSet(CONFIG_DEBUG_LOG)) << "no config key at all";
     EXPECT_EQ(readConfigValue(CONFIG_DEFAULT_ICON), nullptr);
 }
@@ -74,14 +74,14 @@ TEST_F(DiagTest, RegistryStringsAreAlwaysTerminated) {
         {"one byte, the terminator", std::string("\0", 1), ""},
     };
     for (const Case& c : cases) {
-        setRegistryValue(HKEY_CLASSES_ROOT, TEST_CONFIG_KEY, CONFIG_DEFAULT_ICON, REG_SZ, c.data.data(),
+        setRegistryValue(HKEY_CLASSES_ROOT, CONFIG_KEY_PATH, CONFIG_DEFAULT_ICON, REG_SZ, c.data.data(),
                          DWORD(c.data.size()));
         char* text = readConfigValue(CONFIG_DEFAULT_ICON);
         ASSERT_NE(text, nullptr) << c.what;
         EXPECT_STREQ(text, c.expected) << c.what;
         coreFree(text);
     }
-    setRegistryValue(HKEY_CLASSES_ROOT, TEST_CONFIG_KEY, CONFIG_DEFAULT_ICON, REG_EXPAND_SZ, "x\0", 2);
+    setRegistryValue(HKEY_CLASSES_ROOT, CONFIG_KEY_PATH, CONFIG_DEFAULT_ICON, REG_EXPAND_SZ, "x\0", 2);
     EXPECT_EQ(readConfigValue(CONFIG_DEFAULT_ICON), nullptr) << "another type reads as absent";
     EXPECT_EQ(readRegistryString(HKEY_CLASSES_ROOT, "CLSID\\{no-such-key}", "x"), nullptr);
 }

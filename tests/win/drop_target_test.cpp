@@ -387,7 +387,7 @@ TEST_F(DropTest, DebugBoxOnlyForExactlyOneReadAfreshPerDrop) {
     for (const Case& c : cases) {
         deleteConfigValue(kShowInfo);
         if (c.type != REG_NONE)
-            setRegistryValue(HKEY_CLASSES_ROOT, TEST_CONFIG_KEY, kShowInfo, c.type, c.data.data(), DWORD(c.data.size()));
+            setRegistryValue(HKEY_CLASSES_ROOT, CONFIG_KEY_PATH, kShowInfo, c.type, c.data.data(), DWORD(c.data.size()));
         CommandRecording recording;
         MessageBoxWatchdog watchdog(L"Info");
         dropWith(t, DropDataObject::createAnsi({"C:\\a.txt"}));

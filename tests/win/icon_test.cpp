@@ -74,14 +74,14 @@ class IconTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_NE(dll().module(), nullptr);
-        hadConfigKey_ = registryKeyExists(HKEY_CLASSES_ROOT, TEST_CONFIG_KEY);
+        hadConfigKey_ = registryKeyExists(HKEY_CLASSES_ROOT, CONFIG_KEY_PATH);
         deleteConfigValue(CONFIG_DEFAULT_ICON);
         deleteConfigValue(CONFIG_DEBUG_LOG);
     }
     void TearDown() override {
         deleteConfigValue(CONFIG_DEFAULT_ICON);
         deleteConfigValue(CONFIG_DEBUG_LOG);
-        if (!hadConfigKey_) deleteRegistryTree(HKEY_CLASSES_ROOT, TEST_CONFIG_KEY);
+        if (!hadConfigKey_) deleteRegistryTree(HKEY_CLASSES_ROOT, CONFIG_KEY_PATH);
         deleteLogFile();
     }
     OleApartment apartment;

@@ -53,7 +53,7 @@ protected:
     }
     void TearDown() override {
         failNthAllocation(0);
-        deleteRegistryTree(HKEY_CLASSES_ROOT, TEST_CONFIG_KEY);
+        deleteRegistryTree(HKEY_CLASSES_ROOT, CONFIG_KEY_PATH);
         deleteLogFile();
     }
     OleApartment apartment;

@@ -42,8 +42,8 @@ protected:
     void TearDown() override { clean(); }
     static void clean() {
         deleteRegistryTree(HKEY_CLASSES_ROOT, "jarfile");
-        deleteRegistryTree(HKEY_CLASSES_ROOT, REG_TEST_CLASS_KEY);
-        deleteRegistryValue(HKEY_LOCAL_MACHINE, REG_TEST_APPROVED_KEY, REG_TEST_CLSID_TEXT);
+        deleteRegistryTree(HKEY_CLASSES_ROOT, CLASS_KEY_PATH);
+        deleteRegistryValue(HKEY_LOCAL_MACHINE, APPROVED_KEY_PATH, CLSID_JARICON_TEXT);
     }
 
     // Registers the DLL at path, creates the object through the registered
@@ -51,10 +51,10 @@ protected:
     void registerCreateUnregister(const std::string& path) {
         ASSERT_EQ(runRegsvr32("/s " + quoted(path)), 0u);
         RegValue inproc;
-        ASSERT_TRUE(readValue(HKEY_CLASSES_ROOT, REG_TEST_CLASS_KEY "\\InProcServer32", nullptr, &inproc));
+        ASSERT_TRUE(readValue(HKEY_CLASSES_ROOT, CLASS_KEY_PATH "\\InProcServer32", nullptr, &inproc));
         EXPECT_EQ(inproc, szValue(path)) << "the full path of the file that registered";
         RegValue model;
-        ASSERT_TRUE(readValue(HKEY_CLASSES_ROOT, REG_TEST_CLASS_KEY "\\InProcServer32", "ThreadingModel", &model));
+        ASSERT_TRUE(readValue(HKEY_CLASSES_ROOT, CLASS_KEY_PATH "\\InProcServer32", "ThreadingModel", &model));
         EXPECT_EQ(model, szValue("Apartment"));
         {
             OleApartment apartment;
@@ -70,7 +70,7 @@ protected:
             CoFreeUnusedLibraries();
         }
         EXPECT_EQ(runRegsvr32("/u /s " + quoted(path)), 0u);
-        EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, REG_TEST_CLASS_KEY));
+        EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, CLASS_KEY_PATH));
         OleApartment apartment;
         IUnknown* object = nullptr;
         EXPECT_EQ(CoCreateInstance(kClsidJarIcon, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,

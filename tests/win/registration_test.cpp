@@ -24,8 +24,8 @@ const wchar_t kUnregisterFailedText[] =
 
 const std::string kJarfile = "jarfile";
 const std::string kDefaultIcon = "jarfile\\DefaultIcon";
-const std::string kConfig = REG_TEST_CLASS_KEY "\\config";
-const std::string kInProc = REG_TEST_CLASS_KEY "\\InProcServer32";
+const std::string kConfig = CLASS_KEY_PATH "\\config";
+const std::string kInProc = CLASS_KEY_PATH "\\InProcServer32";
 const HRESULT kChildMustBeVolatile = HRESULT(0x800703FD);
 
 RegValue rawValue(DWORD type, const std::string& bytes) {
@@ -60,8 +60,8 @@ protected:
 
     static void clean() {
         deleteRegistryTree(HKEY_CLASSES_ROOT, kJarfile);
-        deleteRegistryTree(HKEY_CLASSES_ROOT, REG_TEST_CLASS_KEY);
-        deleteRegistryValue(HKEY_LOCAL_MACHINE, REG_TEST_APPROVED_KEY, REG_TEST_CLSID_TEXT);
+        deleteRegistryTree(HKEY_CLASSES_ROOT, CLASS_KEY_PATH);
+        deleteRegistryValue(HKEY_LOCAL_MACHINE, APPROVED_KEY_PATH, CLSID_JARICON_TEXT);
     }
 
     // Every entry of a complete registration by the DLL under test.
@@ -72,28 +72,28 @@ protected:
             const char* name;
             RegValue value;
         } const entries[] = {
-            {HKEY_CLASSES_ROOT, REG_TEST_CLASS_KEY, nullptr, szValue(REG_TEST_DESCRIPTION)},
+            {HKEY_CLASSES_ROOT, CLASS_KEY_PATH, nullptr, szValue(REG_TEST_DESCRIPTION)},
             {HKEY_CLASSES_ROOT, kConfig, "DefaultIcon", szValue("")},
             {HKEY_CLASSES_ROOT, kInProc, nullptr, szValue(dll().path())},
             {HKEY_CLASSES_ROOT, kInProc, "ThreadingModel", szValue("Apartment")},
-            {HKEY_LOCAL_MACHINE, REG_TEST_APPROVED_KEY, REG_TEST_CLSID_TEXT, szValue(REG_TEST_DESCRIPTION)},
+            {HKEY_LOCAL_MACHINE, APPROVED_KEY_PATH, CLSID_JARICON_TEXT, szValue(REG_TEST_DESCRIPTION)},
             {HKEY_CLASSES_ROOT, kDefaultIcon, nullptr, szValue("%1")},
-            {HKEY_CLASSES_ROOT, jarfileKey(kRegTestHandlerKeys[0]), nullptr, szValue(REG_TEST_CLSID_TEXT)},
-            {HKEY_CLASSES_ROOT, jarfileKey(kRegTestHandlerKeys[1]), nullptr, szValue(REG_TEST_CLSID_TEXT)},
-            {HKEY_CLASSES_ROOT, jarfileKey(kRegTestHandlerKeys[2]), nullptr, szValue(REG_TEST_CLSID_TEXT)},
-            {HKEY_CLASSES_ROOT, jarfileKey(kRegTestHandlerKeys[3]), nullptr, szValue(REG_TEST_CLSID_TEXT)},
+            {HKEY_CLASSES_ROOT, jarfileKey(kHandlerKeys[0]), nullptr, szValue(CLSID_JARICON_TEXT)},
+            {HKEY_CLASSES_ROOT, jarfileKey(kHandlerKeys[1]), nullptr, szValue(CLSID_JARICON_TEXT)},
+            {HKEY_CLASSES_ROOT, jarfileKey(kHandlerKeys[2]), nullptr, szValue(CLSID_JARICON_TEXT)},
+            {HKEY_CLASSES_ROOT, jarfileKey(kHandlerKeys[3]), nullptr, szValue(CLSID_JARICON_TEXT)},
         };
         for (const Entry& e : entries) expectValue(e.root, e.key, e.name, e.value, what);
     }
 
     // Everything registration wrote is gone; the intermediate keys stay.
     void expectUnregistered(const char* what) {
-        EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, REG_TEST_CLASS_KEY)) << what;
-        EXPECT_FALSE(valueExists(HKEY_LOCAL_MACHINE, REG_TEST_APPROVED_KEY, REG_TEST_CLSID_TEXT)) << what;
-        for (const char* handler : kRegTestHandlerKeys)
+        EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, CLASS_KEY_PATH)) << what;
+        EXPECT_FALSE(valueExists(HKEY_LOCAL_MACHINE, APPROVED_KEY_PATH, CLSID_JARICON_TEXT)) << what;
+        for (const char* handler : kHandlerKeys)
             EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, jarfileKey(handler))) << what << ": " << handler;
         EXPECT_TRUE(registryKeyExists(HKEY_CLASSES_ROOT, jarfileKey("shellex\\PropertySheetHandlers"))) << what;
-        EXPECT_FALSE(valueExists(HKEY_CLASSES_ROOT, kDefaultIcon, REG_TEST_SAVED_ICON)) << what;
+        EXPECT_FALSE(valueExists(HKEY_CLASSES_ROOT, kDefaultIcon, SAVED_ICON_VALUE)) << what;
     }
 
     AssociationChangeListener listener;
@@ -131,9 +131,9 @@ TEST_F(RegistrationTest, RoundTripsPutTheFormerDefaultIconBack) {
         ASSERT_EQ(dll().registerServer(), S_OK);
         expectRegistered(c.what);
         if (c.saved)
-            expectValue(HKEY_CLASSES_ROOT, kDefaultIcon, REG_TEST_SAVED_ICON, c.before, c.what);
+            expectValue(HKEY_CLASSES_ROOT, kDefaultIcon, SAVED_ICON_VALUE, c.before, c.what);
         else
-            EXPECT_FALSE(valueExists(HKEY_CLASSES_ROOT, kDefaultIcon, REG_TEST_SAVED_ICON));
+            EXPECT_FALSE(valueExists(HKEY_CLASSES_ROOT, kDefaultIcon, SAVED_ICON_VALUE));
         EXPECT_EQ(listener.takeCount(), 1) << "the shell hears of the new association";
 
         ASSERT_EQ(dll().unregisterServer(), S_OK);
@@ -164,7 +164,7 @@ TEST_F(RegistrationTest, RepeatedRegistrationKeepsTheSavedIconAndTheDiagnosticSw
 
     ASSERT_EQ(dll().registerServer(), S_OK);
     expectRegistered("second registration");
-    expectValue(HKEY_CLASSES_ROOT, kDefaultIcon, REG_TEST_SAVED_ICON, javaIcon, "the first save stands");
+    expectValue(HKEY_CLASSES_ROOT, kDefaultIcon, SAVED_ICON_VALUE, javaIcon, "the first save stands");
     expectValue(HKEY_CLASSES_ROOT, kConfig, "debugLog", szValue("1"), "survives");
     expectValue(HKEY_CLASSES_ROOT, kConfig, "DropTarget_Debug_ShowInfo", szValue("1"), "survives");
     EXPECT_EQ(listener.takeCount(), 2);
@@ -178,10 +178,10 @@ TEST_F(RegistrationTest, RepeatedRegistrationKeepsTheSavedIconAndTheDiagnosticSw
 TEST_F(RegistrationTest, MissingApprovalListFailsOnceAndTakesTheClassKeyBack) {
     const RegValue javaIcon = szValue("C:\\jre\\bin\\javaw.exe,0");
     writeValue(HKEY_CLASSES_ROOT, kDefaultIcon, nullptr, javaIcon);
-    RegistryKeySnapshot approved(HKEY_LOCAL_MACHINE, REG_TEST_APPROVED_KEY);
+    RegistryKeySnapshot approved(HKEY_LOCAL_MACHINE, APPROVED_KEY_PATH);
     ASSERT_TRUE(approved.existed()) << "a fresh prefix has the approval list";
-    deleteRegistryTree(HKEY_LOCAL_MACHINE, REG_TEST_APPROVED_KEY);
-    ASSERT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, REG_TEST_APPROVED_KEY));
+    deleteRegistryTree(HKEY_LOCAL_MACHINE, APPROVED_KEY_PATH);
+    ASSERT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, APPROVED_KEY_PATH));
 
     {
         MessageBoxWatchdog watchdog(REG_TEST_BOX_CAPTION);
@@ -189,14 +189,14 @@ TEST_F(RegistrationTest, MissingApprovalListFailsOnceAndTakesTheClassKeyBack) {
         ASSERT_EQ(watchdog.count(), 1);
         EXPECT_EQ(watchdog.lastText(), kRegisterFailedText);
     }
-    EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, REG_TEST_CLASS_KEY)) << "the class key is undone";
-    EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, REG_TEST_APPROVED_KEY)) << "the list is never created";
+    EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, CLASS_KEY_PATH)) << "the class key is undone";
+    EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, APPROVED_KEY_PATH)) << "the list is never created";
     expectValue(HKEY_CLASSES_ROOT, kDefaultIcon, nullptr, javaIcon, "the file-type step never ran");
     EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, jarfileKey("shellex")));
     EXPECT_EQ(listener.takeCount(), 0) << "no notice after a failed registration";
 
     // Unregistration runs all three steps and reports the list's code.
-    setRegistryString(HKEY_CLASSES_ROOT, jarfileKey(kRegTestHandlerKeys[0]), nullptr, REG_TEST_CLSID_TEXT);
+    setRegistryString(HKEY_CLASSES_ROOT, jarfileKey(kHandlerKeys[0]), nullptr, CLSID_JARICON_TEXT);
     setRegistryString(HKEY_CLASSES_ROOT, kInProc, nullptr, "C:\\old\\Morvane.dll");
     {
         MessageBoxWatchdog watchdog(REG_TEST_BOX_CAPTION);
@@ -204,27 +204,27 @@ TEST_F(RegistrationTest, MissingApprovalListFailsOnceAndTakesTheClassKeyBack) {
         ASSERT_EQ(watchdog.count(), 1);
         EXPECT_EQ(watchdog.lastText(), kUnregisterFailedText);
     }
-    EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, jarfileKey(kRegTestHandlerKeys[0])));
-    EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, REG_TEST_CLASS_KEY));
+    EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, jarfileKey(kHandlerKeys[0])));
+    EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, CLASS_KEY_PATH));
 
     approved.restore();
-    EXPECT_TRUE(registryKeyExists(HKEY_LOCAL_MACHINE, REG_TEST_APPROVED_KEY));
+    EXPECT_TRUE(registryKeyExists(HKEY_LOCAL_MACHINE, APPROVED_KEY_PATH));
 }
 
 // A non-volatile key cannot be created below a volatile one: that makes one
 // chosen action of a step fail with ERROR_CHILD_MUST_BE_VOLATILE.
 TEST_F(RegistrationTest, FailureInTheClassKeyStepLeavesWhatItWroteAndTouchesNothingElse) {
-    ASSERT_TRUE(createVolatileKey(HKEY_CLASSES_ROOT, REG_TEST_CLASS_KEY));
+    ASSERT_TRUE(createVolatileKey(HKEY_CLASSES_ROOT, CLASS_KEY_PATH));
     {
         MessageBoxWatchdog watchdog(REG_TEST_BOX_CAPTION);
         EXPECT_EQ(dll().registerServer(), kChildMustBeVolatile);
         ASSERT_EQ(watchdog.count(), 1);
         EXPECT_EQ(watchdog.lastText(), kRegisterFailedText);
     }
-    expectValue(HKEY_CLASSES_ROOT, REG_TEST_CLASS_KEY, nullptr, szValue(REG_TEST_DESCRIPTION),
+    expectValue(HKEY_CLASSES_ROOT, CLASS_KEY_PATH, nullptr, szValue(REG_TEST_DESCRIPTION),
                 "the failed step is not undone");
     EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, kInProc));
-    EXPECT_FALSE(valueExists(HKEY_LOCAL_MACHINE, REG_TEST_APPROVED_KEY, REG_TEST_CLSID_TEXT));
+    EXPECT_FALSE(valueExists(HKEY_LOCAL_MACHINE, APPROVED_KEY_PATH, CLSID_JARICON_TEXT));
     EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, kJarfile));
     EXPECT_EQ(listener.takeCount(), 0);
 }
@@ -238,15 +238,15 @@ TEST_F(RegistrationTest, FailureOnTheFourthHandlerKeyUndoesTheEarlierSteps) {
         ASSERT_EQ(watchdog.count(), 1);
         EXPECT_EQ(watchdog.lastText(), kRegisterFailedText);
     }
-    EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, REG_TEST_CLASS_KEY));
-    EXPECT_FALSE(valueExists(HKEY_LOCAL_MACHINE, REG_TEST_APPROVED_KEY, REG_TEST_CLSID_TEXT));
+    EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, CLASS_KEY_PATH));
+    EXPECT_FALSE(valueExists(HKEY_LOCAL_MACHINE, APPROVED_KEY_PATH, CLSID_JARICON_TEXT));
     // The failed step itself is not undone.
     expectValue(HKEY_CLASSES_ROOT, kDefaultIcon, nullptr, szValue("%1"), "taken over");
-    expectValue(HKEY_CLASSES_ROOT, kDefaultIcon, REG_TEST_SAVED_ICON, szValue("javaw.exe,0"), "saved");
+    expectValue(HKEY_CLASSES_ROOT, kDefaultIcon, SAVED_ICON_VALUE, szValue("javaw.exe,0"), "saved");
     for (int i = 0; i < 3; ++i)
-        expectValue(HKEY_CLASSES_ROOT, jarfileKey(kRegTestHandlerKeys[i]), nullptr, szValue(REG_TEST_CLSID_TEXT),
-                    kRegTestHandlerKeys[i]);
-    EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, jarfileKey(kRegTestHandlerKeys[3])));
+        expectValue(HKEY_CLASSES_ROOT, jarfileKey(kHandlerKeys[i]), nullptr, szValue(CLSID_JARICON_TEXT),
+                    kHandlerKeys[i]);
+    EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, jarfileKey(kHandlerKeys[3])));
     EXPECT_EQ(listener.takeCount(), 0);
 }
 
@@ -294,10 +294,10 @@ TEST_F(RegistrationTest, OutOfMemoryWhileSavingTheIconGivesCodeOne) {
     armAllocationFailure(0);
     EXPECT_EQ(hr, HRESULT(0x80070001));
     EXPECT_EQ(watchdog.count(), 1);
-    EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, REG_TEST_CLASS_KEY));
-    EXPECT_FALSE(valueExists(HKEY_LOCAL_MACHINE, REG_TEST_APPROVED_KEY, REG_TEST_CLSID_TEXT));
+    EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, CLASS_KEY_PATH));
+    EXPECT_FALSE(valueExists(HKEY_LOCAL_MACHINE, APPROVED_KEY_PATH, CLSID_JARICON_TEXT));
     expectValue(HKEY_CLASSES_ROOT, kDefaultIcon, nullptr, szValue("javaw.exe,0"), "nothing taken over");
-    EXPECT_FALSE(valueExists(HKEY_CLASSES_ROOT, kDefaultIcon, REG_TEST_SAVED_ICON));
+    EXPECT_FALSE(valueExists(HKEY_CLASSES_ROOT, kDefaultIcon, SAVED_ICON_VALUE));
 }
 
 // A library whose path does not fit the 260 characters of a path text
@@ -319,7 +319,7 @@ TEST_F(RegistrationTest, LibraryPathTooLongIsNotRegisteredCutShort) {
         EXPECT_EQ(registerServer(), HRESULT(0x80070001));
         EXPECT_EQ(watchdog.count(), 1);
     }
-    EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, REG_TEST_CLASS_KEY));
+    EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, CLASS_KEY_PATH));
     EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, kJarfile));
     FreeLibrary(module);
     DeleteFileW(copy.c_str());
@@ -341,7 +341,7 @@ TEST_F(RegistrationTest, EveryKeyIsClosedOnEveryPath) {
          },
          [] { return dll().unregisterServer(); }},
         {"unregistration without a saved icon", [] {}, [] { return dll().unregisterServer(); }},
-        {"failure in the class key step", [] { createVolatileKey(HKEY_CLASSES_ROOT, REG_TEST_CLASS_KEY); },
+        {"failure in the class key step", [] { createVolatileKey(HKEY_CLASSES_ROOT, CLASS_KEY_PATH); },
          [] { return dll().registerServer(); }},
         {"failure on a handler key",
          [] { createVolatileKey(HKEY_CLASSES_ROOT, "jarfile\\shellex\\PropertySheetHandlers"); },

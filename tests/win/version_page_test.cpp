@@ -216,7 +216,7 @@ TEST_P(VersionSheet, ShowsTheMember) {
         // Away and back again: the list is filled only once.
         sheet.activate(0);
         EXPECT_EQ(sheet.activate(1), page);
-        EXPECT_EQ(listItems(GetDlgItem(page, kItemListId)), c.view.items);
+        EXPECT_EQ(listItems(GetDlgItem(page, IDC_VERSION_ITEMS)), c.view.items);
         sheet.close();
     }
     EXPECT_EQ(dll().canUnloadNow(), S_OK) << "the sheet released the page and the page the object";
@@ -242,7 +242,7 @@ TEST_F(VersionPageTest, ItemListIsReplaced) {
     ModelessSheet sheet({capture.pages[0]}, L"test.jar");
     HWND page = sheet.activate(0);
     ASSERT_NE(page, nullptr);
-    HWND list = GetDlgItem(page, kItemListId);
+    HWND list = GetDlgItem(page, IDC_VERSION_ITEMS);
     ASSERT_NE(list, nullptr);
     wchar_t cls[32];
     GetClassNameW(list, cls, 32);
@@ -252,7 +252,7 @@ TEST_F(VersionPageTest, ItemListIsReplaced) {
     EXPECT_EQ(style & ~(WS_VSCROLL | WS_HSCROLL), 0x50810101) << std::hex << style;
     EXPECT_TRUE(GetWindowLongW(list, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
     EXPECT_TRUE(GetWindowLongW(list, GWL_EXSTYLE) & WS_EX_NOPARENTNOTIFY);
-    EXPECT_EQ(GetWindow(list, GW_HWNDNEXT), GetDlgItem(page, kValueId));
+    EXPECT_EQ(GetWindow(list, GW_HWNDNEXT), GetDlgItem(page, IDC_VERSION_VALUE));
     EXPECT_EQ(SendMessageW(list, WM_GETFONT, 0, 0), SendMessageW(page, WM_GETFONT, 0, 0));
 
     // Where the template put it (16, 94, 84 x 89 dialog units), one pixel
@@ -270,11 +270,11 @@ TEST_F(VersionPageTest, ItemListIsReplaced) {
     // The first activation selects the first item and shows its value; a
     // value with an escaped line break takes two lines of the value box.
     EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), 0);
-    EXPECT_EQ(controlText(page, kValueId), L"2.4.1");
+    EXPECT_EQ(controlText(page, IDC_VERSION_VALUE), L"2.4.1");
     selectItem(page, 4);
-    EXPECT_EQ(SendDlgItemMessageW(page, kValueId, EM_GETLINECOUNT, 0, 0), 2);
+    EXPECT_EQ(SendDlgItemMessageW(page, IDC_VERSION_VALUE, EM_GETLINECOUNT, 0, 0), 2);
     selectItem(page, 0);
-    EXPECT_EQ(SendDlgItemMessageW(page, kValueId, EM_GETLINECOUNT, 0, 0), 1);
+    EXPECT_EQ(SendDlgItemMessageW(page, IDC_VERSION_VALUE, EM_GETLINECOUNT, 0, 0), 1);
 }
 
 // More items than the list can show: the replaced list has the vertical
@@ -288,14 +288,14 @@ TEST_F(VersionPageTest, LongListScrolls) {
     ModelessSheet sheet({capture.pages[0]}, L"test.jar");
     HWND page = sheet.activate(0);
     ASSERT_NE(page, nullptr);
-    HWND list = GetDlgItem(page, kItemListId);
+    HWND list = GetDlgItem(page, IDC_VERSION_ITEMS);
     Texts items = listItems(list);
     ASSERT_EQ(items.size(), 40u);
     EXPECT_EQ(items.front(), L"Item01");
     EXPECT_EQ(items.back(), L"Item40");
     EXPECT_TRUE(GetWindowLongW(list, GWL_STYLE) & WS_VSCROLL);
     selectItem(page, 39);
-    EXPECT_EQ(controlText(page, kValueId), L"value 40");
+    EXPECT_EQ(controlText(page, IDC_VERSION_VALUE), L"value 40");
 }
 
 // Two pages from one object share its list: the first one released leaves

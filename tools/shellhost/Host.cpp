@@ -3,7 +3,9 @@
 #include <cstdarg>
 #include <cstdio>
 
-const CLSID kClsidJarIcon = {0x5C2B91E4, 0x7A06, 0x4d3f, {0x9E, 0x18, 0xB4, 0x0C, 0x6A, 0x2F, 0x7D, 0x95}};
+#include "com/ClassIdentity.h"
+
+const CLSID kClsidJarIcon = CLSID_JARICON_VALUE;
 
 std::vector<Command>& commandTable() {
     static std::vector<Command> table;

@@ -20,13 +20,11 @@
 #include "PngFile.h"
 #include "archive/ArchiveReader.h"
 #include "base/ByteCursor.h"
+#include "com/ClassIdentity.h"
 #include "icon/IconDirectory.h"
 #include "icon/IconLocation.h"
 
 namespace {
-
-const char kConfigKey[] = "CLSID\\{5C2B91E4-7A06-4d3f-9E18-B40C6A2F7D95}\\config";
-const char kLogFile[] = "c:\\morvane.log";
 
 struct IconOptions {
     std::wstring jar;
@@ -120,7 +118,7 @@ void addArchiveCandidates(const std::wstring& jar, std::vector<Candidate>* out) 
 std::string configuredLocation(bool* present) {
     char text[1024] = "";
     DWORD size = sizeof(text);
-    *present = RegGetValueA(HKEY_CLASSES_ROOT, kConfigKey, "DefaultIcon", RRF_RT_REG_SZ, nullptr, text, &size) ==
+    *present = RegGetValueA(HKEY_CLASSES_ROOT, CONFIG_KEY_PATH, "DefaultIcon", RRF_RT_REG_SZ, nullptr, text, &size) ==
                ERROR_SUCCESS;
     return *present ? text : "";
 }
@@ -182,7 +180,7 @@ long fileSize(const char* path) {
 // The log lines that the call appended, message field only.
 std::vector<std::string> appendedStageLines(long before) {
     std::vector<std::string> lines;
-    FILE* f = fopen(kLogFile, "rb");
+    FILE* f = fopen(LOG_FILE_PATH, "rb");
     if (!f) return lines;
     fseek(f, before < 0 ? 0 : before, SEEK_SET);
     char line[2048];
@@ -227,7 +225,7 @@ int runIcon(Host& host, const std::vector<std::wstring>& args) {
     int index = 0;
     UINT flags = 0;
     HRESULT located = extract->GetIconLocation(GIL_FORSHELL, file, MAX_PATH, &index, &flags);
-    long logBefore = fileSize(kLogFile);
+    long logBefore = fileSize(LOG_FILE_PATH);
     HICON large = nullptr, small = nullptr;
     HRESULT hr = extract->Extract(file, UINT(index), &large, &small, MAKELONG(o.large, o.small));
     extract->Release();

@@ -20,15 +20,9 @@
 
 #include "Host.h"
 #include "PngFile.h"
+#include "versionpage/VersionPageIds.h"
 
 namespace {
-
-// Control identifiers of the page.
-const int kItemList = 13137;
-const int kValueField = 13138;
-const int kFileVersionField = 13139;
-const int kDescriptionField = 13140;
-const int kCopyrightField = 13141;
 
 struct VersionOptions {
     std::wstring jar;
@@ -77,24 +71,24 @@ std::wstring indentLines(const std::wstring& value, const std::wstring& indent) 
 // turn as a click would, and its value. Leaves the first item selected.
 std::wstring describePage(HWND page) {
     std::wstring out;
-    out += L"  File version:  " + windowText(GetDlgItem(page, kFileVersionField)) + L"\n";
-    out += L"  Description:   " + windowText(GetDlgItem(page, kDescriptionField)) + L"\n";
-    out += L"  Copyright:     " + windowText(GetDlgItem(page, kCopyrightField)) + L"\n";
-    HWND list = GetDlgItem(page, kItemList);
+    out += L"  File version:  " + windowText(GetDlgItem(page, IDC_VERSION_FILEVERSION)) + L"\n";
+    out += L"  Description:   " + windowText(GetDlgItem(page, IDC_VERSION_DESCRIPTION)) + L"\n";
+    out += L"  Copyright:     " + windowText(GetDlgItem(page, IDC_VERSION_COPYRIGHT)) + L"\n";
+    HWND list = GetDlgItem(page, IDC_VERSION_ITEMS);
     LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
     out += L"  Other version information (" + std::to_wstring(count < 0 ? 0 : count) + L" items):\n";
     for (LRESULT i = 0; i < count; ++i) {
         std::vector<wchar_t> name(size_t(SendMessageW(list, LB_GETTEXTLEN, WPARAM(i), 0)) + 1);
         SendMessageW(list, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(name.data()));
         SendMessageW(list, LB_SETCURSEL, WPARAM(i), 0);
-        SendMessageW(page, WM_COMMAND, MAKEWPARAM(kItemList, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
-        std::wstring value = windowText(GetDlgItem(page, kValueField));
+        SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_VERSION_ITEMS, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+        std::wstring value = windowText(GetDlgItem(page, IDC_VERSION_VALUE));
         std::wstring label = L"    " + std::wstring(name.data()) + L": ";
         out += label + indentLines(value, std::wstring(label.size(), L' ')) + L"\n";
     }
     if (count > 0) {
         SendMessageW(list, LB_SETCURSEL, 0, 0);
-        SendMessageW(page, WM_COMMAND, MAKEWPARAM(kItemList, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+        SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_VERSION_ITEMS, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
     }
     return out;
 }

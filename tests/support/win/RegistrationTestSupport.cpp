@@ -4,13 +4,6 @@
 
 #include <cstdio>
 
-const char* const kRegTestHandlerKeys[4] = {
-    "shellex\\IconHandler",
-    "shellex\\{00021500-0000-0000-C000-000000000046}",
-    "shellex\\DropHandler",
-    "shellex\\PropertySheetHandlers\\MorvaneVersion-{5C2B91E4-7A06-4d3f-9E18-B40C6A2F7D95}",
-};
-
 RegValue szValue(const std::string& text) {
     RegValue v;
     v.type = REG_SZ;

@@ -11,15 +11,8 @@
 
 #include "win/WinTestSupport.h"
 
-#define REG_TEST_CLASS_KEY "CLSID\\{5C2B91E4-7A06-4d3f-9E18-B40C6A2F7D95}"
-#define REG_TEST_APPROVED_KEY "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved"
-#define REG_TEST_CLSID_TEXT "{5C2B91E4-7A06-4d3f-9E18-B40C6A2F7D95}"
-#define REG_TEST_SAVED_ICON "SaveDefaultIcon-{5C2B91E4-7A06-4d3f-9E18-B40C6A2F7D95}"
 #define REG_TEST_DESCRIPTION "Java-Jar: Icon, tooltip and desktopintegration extension"
 #define REG_TEST_BOX_CAPTION L"Jar-File shell extension"
-
-// The four handler keys under HKEY_CLASSES_ROOT\jarfile, in registration order.
-extern const char* const kRegTestHandlerKeys[4];
 
 // One registry value: its type and raw bytes.
 struct RegValue {

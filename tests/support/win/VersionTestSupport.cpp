@@ -113,20 +113,20 @@ std::vector<std::wstring> listItems(HWND list) {
 }
 
 void selectItem(HWND page, int index) {
-    HWND list = GetDlgItem(page, kItemListId);
+    HWND list = GetDlgItem(page, IDC_VERSION_ITEMS);
     SendMessageW(list, LB_SETCURSEL, WPARAM(index), 0);
-    SendMessageW(page, WM_COMMAND, MAKEWPARAM(kItemListId, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_VERSION_ITEMS, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
 }
 
 VersionPageView readVersionPage(HWND page) {
     VersionPageView view;
-    view.fileVersion = controlText(page, kFileVersionId);
-    view.description = controlText(page, kDescriptionId);
-    view.copyright = controlText(page, kCopyrightId);
-    view.items = listItems(GetDlgItem(page, kItemListId));
+    view.fileVersion = controlText(page, IDC_VERSION_FILEVERSION);
+    view.description = controlText(page, IDC_VERSION_DESCRIPTION);
+    view.copyright = controlText(page, IDC_VERSION_COPYRIGHT);
+    view.items = listItems(GetDlgItem(page, IDC_VERSION_ITEMS));
     for (size_t i = 0; i < view.items.size(); ++i) {
         selectItem(page, int(i));
-        view.values.push_back(controlText(page, kValueId));
+        view.values.push_back(controlText(page, IDC_VERSION_VALUE));
     }
     return view;
 }

@@ -9,16 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "versionpage/VersionPageIds.h"
 #include "win/WinTestSupport.h"
-
-// Control identifiers of the page, as its template and dialog procedure use them.
-enum : int {
-    kItemListId = 13137,
-    kValueId = 13138,
-    kFileVersionId = 13139,
-    kDescriptionId = 13140,
-    kCopyrightId = 13141,
-};
 
 // An add-page function with its lParam: keeps the pages it is handed, or
 // refuses them when accept is false.

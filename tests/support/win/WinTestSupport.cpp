@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-const CLSID kClsidJarIcon = {0x5C2B91E4, 0x7A06, 0x4d3f, {0x9E, 0x18, 0xB4, 0x0C, 0x6A, 0x2F, 0x7D, 0x95}};
+const CLSID kClsidJarIcon = CLSID_JARICON_VALUE;
 
 namespace {
 template <typename Fn>
@@ -131,10 +131,10 @@ bool queryRegistryValue(HKEY root, const std::string& key, const char* name, DWO
 }
 
 void setConfigString(const char* name, const std::string& text) {
-    setRegistryString(HKEY_CLASSES_ROOT, TEST_CONFIG_KEY, name, text);
+    setRegistryString(HKEY_CLASSES_ROOT, CONFIG_KEY_PATH, name, text);
 }
 
-void deleteConfigValue(const char* name) { deleteRegistryValue(HKEY_CLASSES_ROOT, TEST_CONFIG_KEY, name); }
+void deleteConfigValue(const char* name) { deleteRegistryValue(HKEY_CLASSES_ROOT, CONFIG_KEY_PATH, name); }
 
 // ---- data object ------------------------------------------------------------
 
@@ -303,13 +303,13 @@ void MessageBoxWatchdog::run() {
 // ---- log file -----------------------------------------------------------------
 
 std::string readLogFile() {
-    std::ifstream in("c:\\morvane.log", std::ios::binary);
+    std::ifstream in(LOG_FILE_PATH, std::ios::binary);
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-void deleteLogFile() { DeleteFileA("c:\\morvane.log"); }
+void deleteLogFile() { DeleteFileA(LOG_FILE_PATH); }
 
 std::vector<std::string> readLogLines() {
     std::string all = readLogFile();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "com/ClassIdentity.h"
 
 // Morvane.dll as the shell loads it: by path, beside the test program.
 class DllUnderTest {
@@ -39,7 +40,6 @@ private:
 DllUnderTest& dll();
 
 extern const CLSID kClsidJarIcon;
-#define TEST_CONFIG_KEY "CLSID\\{5C2B91E4-7A06-4d3f-9E18-B40C6A2F7D95}\\config"
 
 struct OleApartment {
     OleApartment() { OleInitialize(nullptr); }
