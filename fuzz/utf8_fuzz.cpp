@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "base/CoreAlloc.h"
+#include "base/TextUnits.h"
 #include "text/TextConvert.h"
 
 namespace {
@@ -56,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if ((points >= 0) != (wide != nullptr)) abort();
     if (!wide) return 0;
 
-    size_t units = wideLength(wide);
+    size_t units = textLength(wide);
     char* back = wideToUtf8(wide, units);
     if (!back) abort();
     const void* nul = memchr(data, 0, size);

@@ -9,9 +9,3 @@ typedef wchar_t WChar;
 typedef char16_t WChar;
 #endif
 
-// Number of units before the terminating 0 unit.
-inline size_t wideLength(const WChar* text) {
-    size_t n = 0;
-    while (text[n] != 0) ++n;
-    return n;
-}

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/TextUnits.h"
 #include "base/WinHolders.h"
 #include "infotip/Description.h"
 #include "text/LocaleNames.h"
@@ -22,7 +23,7 @@ HRESULT makeInfoTip(IMalloc* allocator, const char* archivePath, PWSTR* ppwszTip
     // Every way of having no text (no member, no matching line, a value that
     // is not UTF-8, no memory) gives the same answer.
     if (!tip) return E_OUTOFMEMORY;
-    size_t bytes = (wideLength(tip.get()) + 1) * sizeof(WChar);
+    size_t bytes = (textLength(tip.get()) + 1) * sizeof(WChar);
     *ppwszTip = static_cast<PWSTR>(allocator->Alloc(bytes));
     if (*ppwszTip == nullptr) return E_OUTOFMEMORY;
     memcpy(*ppwszTip, tip.get(), bytes);

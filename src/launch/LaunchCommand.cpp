@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "base/TextUnits.h"
 #include "diag/Config.h"
 #include "diag/Log.h"
 #include "launch/LaunchParameters.h"
@@ -16,10 +17,6 @@
 #define WIDE_TEXT(text) WIDE_TEXT_(text)
 
 namespace {
-
-// The box counts bytes in the ANSI run and UTF-16 units in the wide run.
-size_t textUnits(const char* text) { return std::strlen(text); }
-size_t textUnits(const WChar* text) { return wideLength(text); }
 
 // The calls of one text width: the drop's fWide decides, and nothing else.
 struct AnsiCalls {
@@ -68,7 +65,7 @@ void startProgram(const typename Calls::Char* archivePath, const DroppedFiles& d
     Char program[MAX_PATH] = {};
     if (!Calls::find(archivePath, program)) return;
     if (isConfigFlagSet(CONFIG_DROP_SHOW_INFO))
-        Calls::showInfo(static_cast<int>(textUnits(parameters.get())), program, parameters.get());
+        Calls::showInfo(static_cast<int>(textLength(parameters.get())), program, parameters.get());
     if (!Calls::start(program, parameters.get())) return;
     // The started program reads the file after this call has long returned.
     coreFree(listFile.release());

@@ -5,25 +5,12 @@
 
 #include "base/ByteCursor.h"
 #include "base/CoreAlloc.h"
+#include "base/TextUnits.h"
 
 namespace {
 
 constexpr uint64_t kListOffsetField = 0;
 constexpr uint64_t kWideField = 16;
-
-template <typename C>
-size_t unitsOf(const C* text) {
-    size_t n = 0;
-    while (text[n] != 0) ++n;
-    return n;
-}
-
-// Adds n to a running size; false when the sum does not fit.
-bool grow(size_t* total, size_t n) {
-    if (n > SIZE_MAX - *total) return false;
-    *total += n;
-    return true;
-}
 
 // True when a double-NUL list of units C fills no more than bytes bytes.
 template <typename C>
@@ -40,13 +27,6 @@ bool listEndsWithin(const uint8_t* start, size_t bytes) {
         }
     }
     return false;
-}
-
-template <typename C>
-C* appendUnits(C* end, const C* text, size_t count) {
-    std::memcpy(end, text, count * sizeof(C));
-    end[count] = 0;
-    return end + count;
 }
 
 // The fixed pieces of the parameter string are ASCII, widened unit by unit.
@@ -67,12 +47,12 @@ C* buildParameters(const C* listFile, const C* archive, const C* names) {
     if (!archive) return nullptr;
     if (listFile) names = nullptr;
     size_t total = 1;
-    bool fits = grow(&total, std::strlen(kLead)) && grow(&total, std::strlen(kJarOption)) &&
-                grow(&total, unitsOf(archive)) && grow(&total, std::strlen(kCloseQuote));
+    bool fits = addSize(&total, std::strlen(kLead)) && addSize(&total, std::strlen(kJarOption)) &&
+                addSize(&total, textLength(archive)) && addSize(&total, std::strlen(kCloseQuote));
     if (listFile)
-        fits = fits && grow(&total, std::strlen(LIST_FILE_PROPERTY)) && grow(&total, std::strlen(kOpenQuote)) &&
-               grow(&total, unitsOf(listFile)) && grow(&total, std::strlen(kCloseQuote));
-    if (names) fits = fits && grow(&total, unitsOf(names));
+        fits = fits && addSize(&total, std::strlen(LIST_FILE_PROPERTY)) && addSize(&total, std::strlen(kOpenQuote)) &&
+               addSize(&total, textLength(listFile)) && addSize(&total, std::strlen(kCloseQuote));
+    if (names) fits = fits && addSize(&total, textLength(names));
     if (!fits) return nullptr;
     C* parameters = coreAllocArray<C>(total);
     if (!parameters) return nullptr;
@@ -80,13 +60,13 @@ C* buildParameters(const C* listFile, const C* archive, const C* names) {
     if (listFile) {
         end = appendAscii(end, LIST_FILE_PROPERTY);
         end = appendAscii(end, kOpenQuote);
-        end = appendUnits(end, listFile, unitsOf(listFile));
+        end = appendUnits(end, listFile, textLength(listFile));
         end = appendAscii(end, kCloseQuote);
     }
     end = appendAscii(end, kJarOption);
-    end = appendUnits(end, archive, unitsOf(archive));
+    end = appendUnits(end, archive, textLength(archive));
     end = appendAscii(end, kCloseQuote);
-    if (names) appendUnits(end, names, unitsOf(names));
+    if (names) appendUnits(end, names, textLength(names));
     return parameters;
 }
 

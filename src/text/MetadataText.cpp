@@ -6,6 +6,7 @@
 
 #include "base/CoreAlloc.h"
 #include "base/Holder.h"
+#include "base/TextUnits.h"
 #include "text/TextConvert.h"
 
 // The text of a shell-meta-inf member, as read here:
@@ -44,13 +45,6 @@ bool escapeReplacement(char c, const char* lineBreak, const char** piece, size_t
         default:
             return false;
     }
-}
-
-// Adds n bytes to a running size; false when the sum would not fit.
-bool addSize(size_t* total, size_t n) {
-    if (n > SIZE_MAX - *total) return false;
-    *total += n;
-    return true;
 }
 
 // Undoes the escapes of length bytes into out, or only measures when out is

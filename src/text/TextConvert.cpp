@@ -7,6 +7,7 @@
 #include "base/ByteCursor.h"
 #include "base/CoreAlloc.h"
 #include "base/Holder.h"
+#include "base/TextUnits.h"
 
 namespace {
 
@@ -87,21 +88,6 @@ char* encodeValue(char* out, uint32_t v) {
     return out;
 }
 
-template <typename C>
-size_t textLength(const C* text) {
-    size_t n = 0;
-    while (text[n] != 0) ++n;
-    return n;
-}
-
-template <typename C>
-C* appendTextOf(C* end, const C* text) {
-    size_t n = textLength(text);
-    std::memcpy(end, text, n * sizeof(C));
-    end[n] = 0;
-    return end + n;
-}
-
 // Backslashes at the end of an item: before the closing quote a program that
 // splits its command line the usual Windows way reads such a run as half its
 // length and the quote as a literal one, swallowing the items that follow.
@@ -135,11 +121,11 @@ C* quoteJoin(const C* list) {
     for (const C* item = list; *item; item += textLength(item) + 1) {
         size_t n = textLength(item);
         size_t extra = trailingBackslashes(item, n);
-        end = appendTextOf(end, quote);
-        end = appendTextOf(end, item);
+        end = appendText(end, quote);
+        end = appendText(end, item);
         std::memcpy(end, item + n - extra, extra * sizeof(C));
         end += extra;
-        end = appendTextOf(end, quoteBlank);
+        end = appendText(end, quoteBlank);
     }
     return joined;
 }
@@ -195,9 +181,6 @@ char* wideToUtf8(const WChar* text, size_t count) {
 char* quoteJoinList(const char* list) { return quoteJoin(list); }
 WChar* quoteJoinListW(const WChar* list) { return quoteJoin(list); }
 
-char* appendText(char* end, const char* text) { return appendTextOf(end, text); }
-WChar* appendText(WChar* end, const WChar* text) { return appendTextOf(end, text); }
-
 char* copyText(const char* text, size_t length) {
     if (!text || length == SIZE_MAX) return nullptr;
     char* copy = coreAllocArray<char>(length + 1);
@@ -209,7 +192,7 @@ char* copyText(const char* text, size_t length) {
 
 long writeStringRecord(FILE* out, const WChar* text, long count) {
     if (!out || !text || count < -1) return -1;
-    size_t units = count == -1 ? wideLength(text) : static_cast<size_t>(count);
+    size_t units = count == -1 ? textLength(text) : static_cast<size_t>(count);
     CorePtr<char> utf8(wideToUtf8(text, units));
     if (!utf8) return -1;
     size_t n = std::strlen(utf8.get());
@@ -226,7 +209,7 @@ long writeStringRecordList(FILE* out, const WChar* list) {
     if (!list || list[0] == 0) return -1;
     long total = 0;
     for (const WChar* item = list; *item;) {
-        size_t units = wideLength(item);
+        size_t units = textLength(item);
         if (units > static_cast<size_t>(LONG_MAX)) return -1;
         long written = writeStringRecord(out, item, static_cast<long>(units));
         if (written < 0 || written > LONG_MAX - total) return -1;

@@ -34,11 +34,6 @@ long writeStringRecordList(FILE* out, const WChar* list);
 // The record of length 0 that tells the reader the names are complete: 4 or -1.
 long writeStringListEnd(FILE* out);
 
-// Appending at a running end pointer: copies text (without terminator) to end,
-// terminates, and returns the new end.
-char* appendText(char* end, const char* text);
-WChar* appendText(WChar* end, const WChar* text);
-
 // New NUL-terminated copy of length bytes, or null.
 char* copyText(const char* text, size_t length);
 

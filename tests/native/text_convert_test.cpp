@@ -291,21 +291,6 @@ TEST(QuoteJoinList, WideItemsKeepTheirUnits) {
     EXPECT_EQ(takeWide(quoteJoinListW(list)), WString(u"\"\u00E9t\u00E9\" \"\xD83D\xDE00\" "));
 }
 
-TEST(AppendText, ReturnsTheNewTerminator) {
-    char buffer[16];
-    buffer[0] = 0;
-    char* end = appendText(buffer, "ab");
-    end = appendText(end, "");
-    end = appendText(end, "cde");
-    EXPECT_EQ(end, buffer + 5);
-    EXPECT_STREQ(buffer, "abcde");
-
-    WChar wide[8];
-    WChar* wideEnd = appendText(appendText(wide, u"x"), u"\xD83D\xDE00");
-    EXPECT_EQ(wideEnd, wide + 3);
-    EXPECT_EQ(WString(wide), WString(u"x\xD83D\xDE00"));
-}
-
 TEST(CopyText, CopiesLengthBytesAndTerminates) {
     EXPECT_EQ(takeText(copyText("abcdef", 3)), "abc");
     EXPECT_EQ(takeText(copyText("", 0)), "");
