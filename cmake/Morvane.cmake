@@ -22,6 +22,13 @@ set(MORVANE_WARNINGS -Wall -Wextra -Wno-unused-parameter)
 # Windows frame would take the shell down with it.
 set(MORVANE_LIB_FLAGS ${MORVANE_WARNINGS} -fno-exceptions -fno-rtti)
 
+# zlib from the toolchain's own root: on Windows the static library, so that
+# the DLL and the programs import nothing but system DLLs.
+if(MORVANE_WINDOWS)
+  set(ZLIB_USE_STATIC_LIBS ON)
+endif()
+find_package(ZLIB REQUIRED)
+
 function(morvane_core_variant name)
   cmake_parse_arguments(V "" "" "COMPILE;LINK" ${ARGN})
   get_property(srcs GLOBAL PROPERTY MORVANE_CORE_SOURCES)
@@ -29,12 +36,7 @@ function(morvane_core_variant name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_compile_options(${name} PRIVATE ${MORVANE_LIB_FLAGS} PUBLIC ${V_COMPILE})
   target_link_options(${name} PUBLIC ${V_LINK})
-  if(MORVANE_WINDOWS)
-    target_link_libraries(${name} PUBLIC /usr/i686-w64-mingw32/lib/libz.a)
-  else()
-    find_package(ZLIB REQUIRED)
-    target_link_libraries(${name} PUBLIC ZLIB::ZLIB)
-  endif()
+  target_link_libraries(${name} PUBLIC ZLIB::ZLIB)
 endfunction()
 
 set(MORVANE_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
@@ -42,15 +44,19 @@ set(MORVANE_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=undefine
 function(morvane_define_libraries)
   if(MORVANE_WINDOWS)
     morvane_core_variant(morvane_core)
-    get_property(wsrcs GLOBAL PROPERTY MORVANE_WIN_SOURCES)
-    # Object library: the DLL and the Windows test programs take every object.
-    add_library(morvane_win OBJECT ${wsrcs})
-    target_include_directories(morvane_win PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_compile_options(morvane_win PRIVATE ${MORVANE_LIB_FLAGS})
-    target_compile_definitions(morvane_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX
+    # What every Windows target of the project compiles and links with.
+    add_library(morvane_win_platform INTERFACE)
+    target_compile_definitions(morvane_win_platform INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX
       _WIN32_WINNT=0x0601 WINVER=0x0601 _WIN32_IE=0x0700)
-    target_link_libraries(morvane_win PUBLIC morvane_core ole32
+    target_link_libraries(morvane_win_platform INTERFACE morvane_core ole32
       shell32 comctl32 user32 gdi32 advapi32 uuid)
+    get_property(wsrcs GLOBAL PROPERTY MORVANE_WIN_SOURCES)
+    # Object library: every program that links it (the DLL, the shell host,
+    # the Windows test programs) takes all of its objects, so the core's
+    # calls into the Windows code (the archive file, for one) always resolve.
+    add_library(morvane_win OBJECT ${wsrcs})
+    target_compile_options(morvane_win PRIVATE ${MORVANE_LIB_FLAGS})
+    target_link_libraries(morvane_win PUBLIC morvane_win_platform)
   else()
     # Unit tests run the core under ASan and UBSan.
     morvane_core_variant(morvane_core COMPILE ${MORVANE_SANITIZE} LINK ${MORVANE_SANITIZE})
