@@ -88,6 +88,25 @@ struct MemberBufferTraits {
 };
 using MemberHolder = Holder<MemberBufferTraits>;
 
+// A member as every feature reads it: a missing member and an empty one mean
+// the same, so present() holds only for at least one byte. The bytes are
+// released when the object goes, on every path.
+class MetadataMember {
+public:
+    MetadataMember(const char* archivePath, const char* memberName);
+    ~MetadataMember();
+    MetadataMember(const MetadataMember&) = delete;
+    MetadataMember& operator=(const MetadataMember&) = delete;
+
+    bool present() const { return buffer_.data != nullptr && buffer_.length != 0; }
+    const char* data() const { return buffer_.data; }
+    uint32_t length() const { return buffer_.length; }
+
+private:
+    MemberBuffer buffer_ = {0, nullptr};
+    bool owned_ = false;  // a reader that could not start allocated nothing
+};
+
 // Member names read by the shell extension.
 #define MEMBER_ICON "shell-meta-inf/icons/icon.ico"
 #define MEMBER_DESCRIPTION "shell-meta-inf/description"

@@ -45,11 +45,9 @@ void loadArchiveIcons(const char* archivePath, UINT smallWidth, UINT smallHeight
     if (phiconLarge) *phiconLarge = nullptr;
     if (!phiconSmall && !phiconLarge) return;
 
-    MemberBuffer member = {0, nullptr};
-    if (readArchiveMember(archivePath, MEMBER_ICON, &member) >= kArchiveUnusable) return;
-    MemberHolder held(&member);
+    MetadataMember member(archivePath, MEMBER_ICON);
     IconDirectory directory;
-    if (!member.data || member.length == 0 || !checkIconDirectory(member.data, member.length, &directory)) return;
+    if (!member.present() || !checkIconDirectory(member.data(), member.length(), &directory)) return;
     loadOneIcon(directory, smallWidth, wantedDepth, phiconSmall);
     loadOneIcon(directory, largeWidth, wantedDepth, phiconLarge);
 }

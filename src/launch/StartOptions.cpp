@@ -13,10 +13,8 @@ bool parseStartOptions(const char* bytes, size_t length, StartOptions* options) 
 }
 
 bool readStartOptions(const char* archivePath, StartOptions* options) {
-    MemberBuffer member = {0, nullptr};
-    if (readArchiveMember(archivePath, MEMBER_STARTOPTIONS, &member) >= kArchiveUnusable) return false;
-    MemberHolder release(&member);
-    return parseStartOptions(member.data, member.length, options);
+    MetadataMember member(archivePath, MEMBER_STARTOPTIONS);
+    return member.present() && parseStartOptions(member.data(), member.length(), options);
 }
 
 bool writeNameList(FILE* out, const WChar* names) {

@@ -43,11 +43,9 @@ VersionList* parseVersionList(const char* bytes, size_t length) {
 }
 
 VersionList* readVersionList(const char* archivePath) {
-    MemberBuffer member = {0, nullptr};
-    if (readArchiveMember(archivePath, MEMBER_VERSION, &member) >= kArchiveUnusable) return nullptr;
-    MemberHolder held(&member);
-    if (!member.data || member.length == 0) return nullptr;
-    return parseVersionList(member.data, member.length);
+    MetadataMember member(archivePath, MEMBER_VERSION);
+    if (!member.present()) return nullptr;
+    return parseVersionList(member.data(), member.length());
 }
 
 void freeVersionList(VersionList** list) {

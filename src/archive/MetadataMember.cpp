@@ -1,0 +1,9 @@
+#include "archive/ArchiveReader.h"
+
+MetadataMember::MetadataMember(const char* archivePath, const char* memberName) {
+    owned_ = readArchiveMember(archivePath, memberName, &buffer_) < kArchiveUnusable;
+}
+
+MetadataMember::~MetadataMember() {
+    if (owned_) freeArchiveMember(&buffer_);
+}
