@@ -14,7 +14,7 @@ void formatLogTime(const LogTime& t, char out[25]) {
     // Fields are clamped to their ranges so the text is always 24 characters.
     auto two = [](int v) { return v < 0 ? 0 : v % 100; };
     int year = t.year < 0 ? 0 : t.year % 10000;
-    snprintf(out, 25, "%s %s %02d %02d:%02d:%02d %04d", kWeekdays[clampIndex(t.weekday, 7)],
+    snprintf(out, 25, "%.3s %.3s %02d %02d:%02d:%02d %04d", kWeekdays[clampIndex(t.weekday, 7)],
              kMonths[clampIndex(t.month, 12)], two(t.day), two(t.hour), two(t.minute), two(t.second), year);
 }
 

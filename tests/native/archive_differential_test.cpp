@@ -168,9 +168,10 @@ TEST(ArchiveDifferential, ArchivesAsMadeByTheTools) {
         } else if (q.expect.compare(0, 5, "file:") == 0) {
             bool present = q.expect.size() > 5;
             EXPECT_EQ(ours.found, present) << q.archive << " " << q.member;
-            if (present && ours.found)
+            if (present && ours.found) {
                 EXPECT_TRUE(ours.bytes == readFile(fixturePath("zips/" + q.expect.substr(5))))
                     << q.archive << " " << q.member;
+            }
         } else {
             EXPECT_EQ(judge(ours, askUnzip(path, q.member)), "") << q.archive << " " << q.member;
         }

@@ -74,7 +74,7 @@ TEST(IconDirectory, CheckAcceptsOnlyIconFilesWithRoomForEveryEntryAndSixteenMore
         std::vector<uint8_t> bytes(c.file.begin(), c.file.end());
         IconDirectory d = {};
         EXPECT_EQ(checkIconDirectory(bytes.data(), uint32_t(bytes.size()), &d), c.ok) << c.name;
-        if (c.ok) EXPECT_EQ(d.count, uint32_t(c.file[4] | c.file[5] << 8)) << c.name;
+        if (c.ok) { EXPECT_EQ(d.count, uint32_t(c.file[4] | c.file[5] << 8)) << c.name; }
     }
     IconDirectory d = {};
     EXPECT_FALSE(checkIconDirectory(nullptr, 0, &d));

@@ -85,7 +85,7 @@ TEST_P(DescriptionJars, ReadsTheLocalesLine) {
     const JarCase& c = GetParam();
     auto got = readFrom(c.jar, c.locale);
     ASSERT_EQ(got.has_value(), c.description.has_value());
-    if (got) EXPECT_EQ(*got, WString(c.description->begin(), c.description->end()));
+    if (got) { EXPECT_EQ(*got, WString(c.description->begin(), c.description->end())); }
 
     // The same lookup over the bytes that unzip extracts.
     auto bytes = unzipMember(c.jar);
@@ -163,7 +163,7 @@ TEST_P(DescriptionTable, PicksTheValue) {
     const DescriptionCase& c = GetParam();
     auto got = describe(c.text, c.locale);
     ASSERT_EQ(got.has_value(), c.description.has_value());
-    if (got) EXPECT_EQ(*got, WString(c.description->begin(), c.description->end()));
+    if (got) { EXPECT_EQ(*got, WString(c.description->begin(), c.description->end())); }
 }
 
 INSTANTIATE_TEST_SUITE_P(DescribeFromText, DescriptionTable, testing::ValuesIn(kDescriptionCases),

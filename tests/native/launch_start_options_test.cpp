@@ -43,7 +43,7 @@ TEST(ParseStartOptions, OnlyALineBeginningWithTheKeyAsksForTheListFile) {
         StartOptions options = {true};
         bool has = parseStartOptions(c.text.data(), c.text.size(), &options);
         EXPECT_EQ(has, c.hasOptions) << c.label;
-        if (has) EXPECT_EQ(options.namesInListFile, c.namesInListFile) << c.label;
+        if (has) { EXPECT_EQ(options.namesInListFile, c.namesInListFile) << c.label; }
     }
 }
 
@@ -80,7 +80,7 @@ TEST(ReadStartOptions, ArchivesMadeByJarZipAndZipfile) {
         StartOptions options = {false};
         bool has = readStartOptions(fixturePath(std::string("drop/") + c.jar).c_str(), &options);
         EXPECT_EQ(has, c.hasOptions) << c.jar;
-        if (has) EXPECT_EQ(options.namesInListFile, c.namesInListFile) << c.jar;
+        if (has) { EXPECT_EQ(options.namesInListFile, c.namesInListFile) << c.jar; }
     }
 }
 

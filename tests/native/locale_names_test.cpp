@@ -18,7 +18,7 @@ TEST(LocaleNameTable, HasEveryEntryOnceInAscendingOrder) {
     ASSERT_EQ(count, 188u);
     size_t primaryOnly = 0;
     for (size_t i = 0; i < count; ++i) {
-        if (i > 0) EXPECT_LT(table[i - 1].languageId, table[i].languageId) << i;
+        if (i > 0) { EXPECT_LT(table[i - 1].languageId, table[i].languageId) << i; }
         if (table[i].languageId <= 0x3FF) {
             ++primaryOnly;
             EXPECT_GE(table[i].languageId, 0x0001);
@@ -53,8 +53,9 @@ TEST(LocaleNameTable, NamesHaveTheirShape) {
         auto language = primary.find(table[i].languageId & 0x3FF);
         // Serbian and Croatian share a primary language under different codes.
         if (language != primary.end() && name.compare(0, 2, "hr") != 0 && name.compare(0, 2, "sr") != 0 &&
-            name.compare(0, 2, "ga") != 0)
+            name.compare(0, 2, "ga") != 0) {
             EXPECT_EQ(name.substr(0, 2), language->second) << std::hex << table[i].languageId;
+        }
     }
     EXPECT_EQ(threePart, 1);
 }

@@ -151,7 +151,7 @@ TEST(Utf8ToWide, AgreesWithIconvOnEdgeInputs) {
         auto ours = decodeOurs(bytes);
         ++compared;
         ASSERT_EQ(ours.has_value(), expected.has_value()) << hexBytes(bytes);
-        if (expected) EXPECT_EQ(ours->substr(0, expected->size()), *expected) << hexBytes(bytes);
+        if (expected) { EXPECT_EQ(ours->substr(0, expected->size()), *expected) << hexBytes(bytes); }
     };
     for (int a = 0; a < 256; ++a) {
         compare(std::string(1, static_cast<char>(a)));
