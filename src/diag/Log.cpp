@@ -20,6 +20,33 @@ using StdioFile = Holder<StdioFileTraits>;
 
 FILE* openLogFile() { return fopen(LOG_FILE_PATH, "ab"); }
 
+// The platform runtime's measuring and formatting passes, in both widths: in
+// the wide ones "%s" takes a UTF-16 string.
+int measureFormat(const char* format, va_list args) { return _vscprintf(format, args); }
+int measureFormat(const wchar_t* format, va_list args) { return _vscwprintf(format, args); }
+void formatInto(char* out, size_t size, const char* format, va_list args) { _vsnprintf(out, size, format, args); }
+void formatInto(wchar_t* out, size_t size, const wchar_t* format, va_list args) {
+    _vsnwprintf(out, size, format, args);
+}
+
+// The text measured first and then formatted in full into a block of exactly
+// that size, so nothing is ever cut. Null when the format cannot be measured
+// or memory runs out; *length gets the number of units.
+template <typename C>
+C* formatNew(size_t* length, const C* format, va_list args) {
+    va_list measuring;
+    va_copy(measuring, args);
+    int n = measureFormat(format, measuring);
+    va_end(measuring);
+    if (n < 0) return nullptr;
+    C* text = coreAllocArray<C>(size_t(n) + 1);
+    if (!text) return nullptr;
+    formatInto(text, size_t(n) + 1, format, args);
+    text[n] = 0;
+    *length = size_t(n);
+    return text;
+}
+
 void writeLogPrefix(FILE* file) {
     fprintf(file, "%lX\t", static_cast<unsigned long>(GetCurrentThreadId()));
     CorePtr<char> path(static_cast<char*>(coreAlloc(1000)));
@@ -40,6 +67,8 @@ void writeLogPrefix(FILE* file) {
     fputc('\t', file);
 }
 
+int showNoMemoryBox() { return MessageBoxA(nullptr, "No Memory", "Error", MB_ICONEXCLAMATION); }
+
 }  // namespace
 
 bool isDebugLogOn() { return isConfigFlagSet(CONFIG_DEBUG_LOG); }
@@ -48,20 +77,15 @@ void logPrintf(const char* format, ...) {
     if (!isDebugLogOn()) return;
     StdioFile file(openLogFile());
     if (!file) return;
+    size_t n = 0;
     va_list args;
     va_start(args, format);
-    int n = _vscprintf(format, args);
+    CorePtr<char> message(formatNew(&n, format, args));
     va_end(args);
-    if (n < 0) return;
-    CorePtr<char> message(static_cast<char*>(coreAlloc(size_t(n) + 1)));
     if (!message) return;
     writeLogPrefix(file.get());
-    va_start(args, format);
-    _vsnprintf(message.get(), size_t(n) + 1, format, args);
-    va_end(args);
-    message.get()[n] = '\0';
     // Written as it is: a percent sign in a path is not interpreted again.
-    fwrite(message.get(), 1, size_t(n), file.get());
+    fwrite(message.get(), 1, n, file.get());
     fputs("\r\n", file.get());
 }
 
@@ -82,30 +106,21 @@ void logGuid(const char* label, REFGUID guid) {
 }
 
 int showInfoBox(const char* format, ...) {
+    size_t n = 0;
     va_list args;
     va_start(args, format);
-    int n = _vscprintf(format, args);
+    CorePtr<char> text(formatNew(&n, format, args));
     va_end(args);
-    CorePtr<char> text(n >= 0 ? static_cast<char*>(coreAlloc(size_t(n) + 1)) : nullptr);
-    if (!text) return MessageBoxA(nullptr, "No Memory", "Error", MB_ICONEXCLAMATION);
-    va_start(args, format);
-    _vsnprintf(text.get(), size_t(n) + 1, format, args);
-    va_end(args);
-    text.get()[n] = '\0';
+    if (!text) return showNoMemoryBox();
     return MessageBoxA(nullptr, text.get(), "Info", MB_ICONINFORMATION);
 }
 
 int showInfoBoxW(const wchar_t* format, ...) {
-    // The wide formatting of the platform's runtime: "%s" takes a UTF-16 string.
+    size_t n = 0;
     va_list args;
     va_start(args, format);
-    int n = _vscwprintf(format, args);
+    CorePtr<wchar_t> text(formatNew(&n, format, args));
     va_end(args);
-    CorePtr<wchar_t> text(n >= 0 ? coreAllocArray<wchar_t>(size_t(n) + 1) : nullptr);
-    if (!text) return MessageBoxA(nullptr, "No Memory", "Error", MB_ICONEXCLAMATION);
-    va_start(args, format);
-    _vsnwprintf(text.get(), size_t(n) + 1, format, args);
-    va_end(args);
-    text.get()[n] = L'\0';
+    if (!text) return showNoMemoryBox();
     return MessageBoxW(nullptr, text.get(), L"Info", MB_ICONINFORMATION);
 }
