@@ -22,6 +22,8 @@ public:
     }
 
     Type get() const { return value_; }
+    // For holders of pointers (a COM interface, say).
+    Type operator->() const { return value_; }
     explicit operator bool() const { return value_ != Traits::invalid(); }
 
     // Hands ownership to the caller (for instance to the shell).

@@ -19,6 +19,14 @@ struct FileHandleTraits {
 };
 using FileHandle = Holder<FileHandleTraits>;
 
+// A library loaded by the caller, freed when the holder goes.
+struct ModuleHandleTraits {
+    using Type = HMODULE;
+    static Type invalid() { return nullptr; }
+    static void close(Type module) { FreeLibrary(module); }
+};
+using ModuleHandle = Holder<ModuleHandleTraits>;
+
 // A COM interface pointer that is released when the holder goes.
 template <typename T>
 struct ComReleaseTraits {

@@ -1,5 +1,8 @@
 #include "Host.h"
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdarg>
 #include <cstdio>
 
@@ -40,26 +43,24 @@ HRESULT Host::createObject(REFIID riid, void** ppv) {
         fwprintf(stderr, L"shellhost: %ls exports no DllGetClassObject\n", options_.dllPath.c_str());
         return E_FAIL;
     }
-    IClassFactory* factory = nullptr;
-    HRESULT hr = getClassObject(kClsidJarIcon, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    ComPtr<IClassFactory> factory;
+    HRESULT hr = getClassObject(kClsidJarIcon, IID_IClassFactory, outPtr(factory));
     if (FAILED(hr)) {
         fwprintf(stderr, L"shellhost: DllGetClassObject failed: %ls\n", hresultText(hr).c_str());
         return hr;
     }
     hr = factory->CreateInstance(nullptr, riid, ppv);
-    factory->Release();
     if (FAILED(hr)) fwprintf(stderr, L"shellhost: CreateInstance failed: %ls\n", hresultText(hr).c_str());
     return hr;
 }
 
 HRESULT Host::createLoaded(const std::wstring& jarPath, REFIID riid, void** ppv) {
-    IPersistFile* persist = nullptr;
-    HRESULT hr = createObject(IID_IPersistFile, reinterpret_cast<void**>(&persist));
+    ComPtr<IPersistFile> persist;
+    HRESULT hr = createObject(IID_IPersistFile, outPtr(persist));
     if (FAILED(hr)) return hr;
     std::wstring path = toWindowsPath(jarPath);
     hr = persist->Load(path.c_str(), STGM_READ);
     if (SUCCEEDED(hr)) hr = persist->QueryInterface(riid, ppv);
-    persist->Release();
     if (FAILED(hr)) fwprintf(stderr, L"shellhost: the object refused: %ls\n", hresultText(hr).c_str());
     return hr;
 }
@@ -78,6 +79,13 @@ std::string toUtf8(const std::wstring& text) {
     std::string out(size_t(n > 0 ? n : 0), '\0');
     if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), &out[0], n, nullptr, nullptr);
     return out;
+}
+
+void printUtf8(const std::wstring& text) {
+    fflush(stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
+    std::string bytes = toUtf8(text);
+    fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
 std::wstring hresultText(HRESULT hr) {

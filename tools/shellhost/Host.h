@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/WinHolders.h"
+
 struct HostOptions {
     std::wstring dllPath;     // --dll PATH: load this DLL directly
     bool registered = false;  // --registered: CoCreateInstance of the registered class
@@ -45,6 +47,15 @@ std::vector<Command>& commandTable();
 // Helpers for commands.
 std::wstring toWindowsPath(const std::wstring& path);  // a Unix path becomes a Z: path
 std::string toUtf8(const std::wstring& text);
+// Writes text to stdout as UTF-8, whatever the console's code page: names,
+// tips and version values may hold any character. From the first call on,
+// stdout carries bytes, so a command that uses it prints everything with it.
+void printUtf8(const std::wstring& text);
+// The out-parameter of a COM call that hands out an interface.
+template <typename T>
+void** outPtr(ComPtr<T>& holder) {
+    return reinterpret_cast<void**>(holder.put());
+}
 std::wstring hresultText(HRESULT hr);                   // "0x80004001"
 int failUsage(const wchar_t* format, ...);               // one-line error, exit code 2
 extern const CLSID kClsidJarIcon;

@@ -3,9 +3,6 @@
 // global memory, ANSI names or with --wide UTF-16 ones), then DragEnter,
 // DragOver and Drop on the object's IDropTarget. The program registered for
 // .jar files is started by the drop and runs on after this command returns.
-#include <fcntl.h>
-#include <io.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -94,14 +91,7 @@ const wchar_t* effectName(DWORD effect) {
     }
 }
 
-// One line of output in UTF-8, whatever the console's code page: the names
-// may hold any character.
-void say(const std::wstring& line) {
-    std::string text = toUtf8(line) + "\n";
-    fflush(stdout);
-    _setmode(_fileno(stdout), _O_BINARY);
-    fwrite(text.data(), 1, text.size(), stdout);
-}
+void say(const std::wstring& line) { printUtf8(line + L"\n"); }
 
 void report(const wchar_t* step, HRESULT hr, DWORD effect) {
     std::wstring padded = std::wstring(step) + L":";
@@ -121,30 +111,28 @@ int runDrop(Host& host, const std::vector<std::wstring>& args) {
     if (paths.size() < 2) return failUsage(L"drop takes a JAR and at least one FILE");
     std::vector<std::wstring> names(paths.begin() + 1, paths.end());
 
-    IDropTarget* target = nullptr;
-    if (FAILED(host.createLoaded(paths[0], IID_IDropTarget, reinterpret_cast<void**>(&target)))) return 1;
+    ComPtr<IDropTarget> target;
+    if (FAILED(host.createLoaded(paths[0], IID_IDropTarget, outPtr(target)))) return 1;
     say(L"dropping " + std::to_wstring(names.size()) + L" file(s) onto " + paths[0] + L" as " +
         (wide ? L"wide (UTF-16)" : L"ANSI") + L" names:");
     for (const std::wstring& n : names) say(L"  " + n);
 
-    auto* data = new FileDropData(dropBlock(names, wide));
+    ComPtr<FileDropData> data(new FileDropData(dropBlock(names, wide)));
     POINTL pt = {0, 0};
     // The shell offers every effect; the target answers with the one it takes.
     DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
-    HRESULT hr = target->DragEnter(data, 0, pt, &effect);
+    HRESULT hr = target->DragEnter(data.get(), 0, pt, &effect);
     report(L"DragEnter", hr, effect);
     if (hr == S_OK) {
         effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
         hr = target->DragOver(0, pt, &effect);
         report(L"DragOver", hr, effect);
         effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
-        hr = target->Drop(data, 0, pt, &effect);
+        hr = target->Drop(data.get(), 0, pt, &effect);
         report(L"Drop", hr, effect);
     } else {
         target->DragLeave();
     }
-    data->Release();
-    target->Release();
     return hr == S_OK ? 0 : 1;
 }
 

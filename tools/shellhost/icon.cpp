@@ -17,10 +17,11 @@
 #include <vector>
 
 #include "Host.h"
-#include "PngFile.h"
+#include "Picture.h"
 #include "archive/ArchiveReader.h"
 #include "base/ByteCursor.h"
-#include "com/ClassIdentity.h"
+#include "diag/Config.h"
+#include "icon/ArchiveIcons.h"
 #include "icon/IconDirectory.h"
 #include "icon/IconLocation.h"
 
@@ -71,39 +72,27 @@ struct Candidate {
     Look look;
 };
 
-std::vector<uint8_t> readFile(const std::wstring& path) {
-    std::vector<uint8_t> bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
-    LARGE_INTEGER size;
-    if (GetFileSizeEx(file, &size) && size.QuadPart < 512 * 1024 * 1024) {
-        bytes.resize(size_t(size.QuadPart));
-        DWORD got = 0;
-        bool read = bytes.empty() || ReadFile(file, bytes.data(), DWORD(bytes.size()), &got, nullptr);
-        if (!read || got != bytes.size()) bytes.clear();
-    }
-    CloseHandle(file);
-    return bytes;
+// Stage 1 can give any entry of the jar's icon.ico, each at its own size.
+// The path as the object holds it after IPersistFile::Load: ANSI text.
+std::string ansiPath(const std::wstring& path) {
+    int n = WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string text(size_t(n > 0 ? n : 1), '\0');
+    if (n > 0) WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, &text[0], n, nullptr, nullptr);
+    return text.c_str();
 }
 
-// Stage 1 can give any entry of the jar's icon.ico, each at its own size.
 void addArchiveCandidates(const std::wstring& jar, std::vector<Candidate>* out) {
-    std::vector<uint8_t> archive = readFile(jar);
-    MemorySource source(archive.data(), archive.size());
-    MemberBuffer member = {0, nullptr};
-    if (readArchiveMemberFrom(source, MEMBER_ICON, &member) >= kArchiveUnusable) return;
-    MemberHolder held(&member);
+    MetadataMember member(ansiPath(jar).c_str(), MEMBER_ICON);
     IconDirectory directory;
-    if (!member.data || !checkIconDirectory(member.data, member.length, &directory)) return;
+    if (!member.present() || !checkIconDirectory(member.data(), member.length(), &directory)) return;
     for (uint32_t i = 0; i < directory.count; ++i) {
         IconImage image;
-        if (!locateIconImage(member.data, member.length, int(i), &image)) continue;
-        ByteCursor entry(member.data, member.length);
+        if (!locateIconImage(member.data(), member.length(), int(i), &image)) continue;
+        ByteCursor entry(member.data(), member.length());
         entry.seek(kIconHeaderSize + kIconEntrySize * i + 4);
         uint32_t depth = uint32_t(entry.u16le()) * entry.u16le();
-        std::vector<BYTE> bits(image.bits, image.bits + image.size);  // on a four-byte boundary
-        HICON icon = CreateIconFromResourceEx(bits.data(), DWORD(bits.size()), TRUE, 0x00030000, 0, 0, 0);
+        // Each entry made the way the handler makes it, at the image's own size.
+        HICON icon = createIconFromImage(image);
         if (!icon) continue;
         Candidate c = {L"", lookOf(icon)};
         DestroyIcon(icon);
@@ -115,21 +104,13 @@ void addArchiveCandidates(const std::wstring& jar, std::vector<Candidate>* out) 
     }
 }
 
-std::string configuredLocation(bool* present) {
-    char text[1024] = "";
-    DWORD size = sizeof(text);
-    *present = RegGetValueA(HKEY_CLASSES_ROOT, CONFIG_KEY_PATH, "DefaultIcon", RRF_RT_REG_SZ, nullptr, text, &size) ==
-               ERROR_SUCCESS;
-    return *present ? text : "";
-}
-
 // Stage 2 gives the configured location's icons at the system's sizes. It
 // asks for the missing ones only, and a system may pick another image for a
 // small icon asked alone, so each way of asking gives candidates.
 void addConfiguredCandidates(std::vector<Candidate>* out) {
-    bool present = false;
-    std::string location = configuredLocation(&present);
-    if (!present) return;
+    CorePtr<char> configured(readConfigValue(CONFIG_DEFAULT_ICON));
+    if (!configured) return;
+    std::string location = configured.get();
     std::wstring stage = L"stage 2, DefaultIcon \"" + std::wstring(location.begin(), location.end()) + L"\"";
     int index = splitIconLocation(&location[0]);
     location.resize(strlen(location.c_str()));
@@ -218,8 +199,8 @@ bool parseOptions(const std::vector<std::wstring>& args, IconOptions* o) {
 int runIcon(Host& host, const std::vector<std::wstring>& args) {
     IconOptions o;
     if (!parseOptions(args, &o)) return failUsage(L"icon takes JAR [--size LARGE,SMALL] [--out DIR]");
-    IExtractIconA* extract = nullptr;
-    if (FAILED(host.createLoaded(o.jar, IID_IExtractIconA, reinterpret_cast<void**>(&extract)))) return 1;
+    ComPtr<IExtractIconA> extract;
+    if (FAILED(host.createLoaded(o.jar, IID_IExtractIconA, outPtr(extract)))) return 1;
 
     char file[MAX_PATH] = "";
     int index = 0;
@@ -228,7 +209,7 @@ int runIcon(Host& host, const std::vector<std::wstring>& args) {
     long logBefore = fileSize(LOG_FILE_PATH);
     HICON large = nullptr, small = nullptr;
     HRESULT hr = extract->Extract(file, UINT(index), &large, &small, MAKELONG(o.large, o.small));
-    extract->Release();
+    extract.reset();
 
     wprintf(L"%ls\n", o.jar.c_str());
     wprintf(L"  GetIconLocation: %ls, flags 0x%X\n", hresultText(located).c_str(), flags);

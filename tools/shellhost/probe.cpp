@@ -24,16 +24,14 @@ const Probe kProbes[] = {
 
 int runProbe(Host& host, const std::vector<std::wstring>& args) {
     if (args.size() != 1) return failUsage(L"probe takes exactly one JAR");
-    IUnknown* object = nullptr;
-    if (FAILED(host.createLoaded(args[0], IID_IUnknown, reinterpret_cast<void**>(&object)))) return 1;
+    ComPtr<IUnknown> object;
+    if (FAILED(host.createLoaded(args[0], IID_IUnknown, outPtr(object)))) return 1;
     wprintf(L"object created and loaded with %ls\n", toWindowsPath(args[0]).c_str());
     for (const Probe& p : kProbes) {
-        IUnknown* itf = nullptr;
-        HRESULT hr = object->QueryInterface(*p.iid, reinterpret_cast<void**>(&itf));
+        ComPtr<IUnknown> itf;
+        HRESULT hr = object->QueryInterface(*p.iid, outPtr(itf));
         wprintf(L"  %-20ls %ls\n", p.name, SUCCEEDED(hr) ? L"offered" : (L"not offered (" + hresultText(hr) + L")").c_str());
-        if (itf) itf->Release();
     }
-    object->Release();
     return 0;
 }
 

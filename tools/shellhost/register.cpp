@@ -10,21 +10,19 @@ namespace {
 int callExport(Host& host, const std::vector<std::wstring>& args, const char* exportName) {
     if (args.size() > 1) return failUsage(L"%hs takes at most one DLL", exportName);
     std::wstring path = args.empty() ? host.options().dllPath : toWindowsPath(args[0]);
-    HMODULE module = LoadLibraryW(path.c_str());
+    ModuleHandle module(LoadLibraryW(path.c_str()));
     if (!module) {
         fwprintf(stderr, L"shellhost: cannot load %ls (error %lu)\n", path.c_str(), GetLastError());
         return 1;
     }
     typedef HRESULT(WINAPI * ExportFn)();
-    auto fn = reinterpret_cast<ExportFn>(reinterpret_cast<void*>(GetProcAddress(module, exportName)));
+    auto fn = reinterpret_cast<ExportFn>(reinterpret_cast<void*>(GetProcAddress(module.get(), exportName)));
     if (!fn) {
         fwprintf(stderr, L"shellhost: %ls exports no %hs\n", path.c_str(), exportName);
-        FreeLibrary(module);
         return 1;
     }
     HRESULT hr = fn();
     wprintf(L"%hs(%ls): %ls\n", exportName, path.c_str(), hresultText(hr).c_str());
-    FreeLibrary(module);
     return SUCCEEDED(hr) ? 0 : 1;
 }
 

@@ -1,8 +1,5 @@
 // shellhost tip JAR [--lcid 0x0C07]: the tooltip the shell would show, for the
 // thread locale given (default: the host's own).
-#include <fcntl.h>
-#include <io.h>
-
 #include <cstdio>
 #include <cwchar>
 
@@ -28,21 +25,17 @@ int runTip(Host& host, const std::vector<std::wstring>& args) {
         }
     }
     if (jar.empty()) return failUsage(L"tip needs a JAR");
-    IQueryInfo* info = nullptr;
-    if (FAILED(host.createLoaded(jar, IID_IQueryInfo, reinterpret_cast<void**>(&info)))) return 1;
+    ComPtr<IQueryInfo> info;
+    if (FAILED(host.createLoaded(jar, IID_IQueryInfo, outPtr(info)))) return 1;
     PWSTR tip = nullptr;
     HRESULT hr = info->GetInfoTip(0, &tip);
-    info->Release();
+    info.reset();
     if (hr != S_OK) {
         wprintf(L"no tip: GetInfoTip returned %ls\n", hresultText(hr).c_str());
         return 1;
     }
-    // The tip as UTF-8, whatever the console's code page.
-    std::string text = toUtf8(tip) + "\n";
+    printUtf8(std::wstring(tip) + L"\n");
     CoTaskMemFree(tip);
-    fflush(stdout);
-    _setmode(_fileno(stdout), _O_BINARY);
-    fwrite(text.data(), 1, text.size(), stdout);
     return 0;
 }
 

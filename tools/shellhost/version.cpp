@@ -8,9 +8,8 @@
 // must be registered) and the page is found among the shell's own tabs.
 // Either way the page's own controls are read back: the three fields, then
 // every item of the list with the value it shows once selected.
-#include <fcntl.h>
-#include <io.h>
-#include <wincodec.h>
+#include <windows.h>
+#include <commctrl.h>
 
 #include <atomic>
 #include <cstdio>
@@ -19,7 +18,7 @@
 #include <vector>
 
 #include "Host.h"
-#include "PngFile.h"
+#include "Picture.h"
 #include "versionpage/VersionPageIds.h"
 
 namespace {
@@ -45,12 +44,6 @@ std::wstring tabText(HWND sheet, int index) {
     item.cchTextMax = 128;
     if (!tab || !TabCtrl_GetItem(tab, index, &item)) return L"";
     return item.pszText;
-}
-
-// Writes text as UTF-8, whatever the console's code page.
-void printUtf8(const std::wstring& text) {
-    std::string bytes = toUtf8(text);
-    fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
 // Values with line breaks go on continuation lines under the first.
@@ -93,94 +86,6 @@ std::wstring describePage(HWND page) {
     return out;
 }
 
-// ---- the picture ------------------------------------------------------------
-
-// Top-down 24-bit rows, each padded to four bytes.
-struct Picture {
-    int width = 0, height = 0;
-    UINT stride = 0;
-    std::vector<BYTE> pixels;
-};
-
-// What the display shows of the window: it is raised, redrawn and given a
-// moment, then copied off the screen.
-bool capture(HWND window, Picture* picture) {
-    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
-    SetForegroundWindow(window);
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    for (int i = 0; i < 10; ++i) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(50);
-    }
-    RECT rect;
-    GetWindowRect(window, &rect);
-    picture->width = rect.right - rect.left;
-    picture->height = rect.bottom - rect.top;
-    if (picture->width <= 0 || picture->height <= 0) return false;
-    picture->stride = (UINT(picture->width) * 3 + 3) & ~3u;
-    picture->pixels.assign(size_t(picture->stride) * picture->height, 0);
-
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = picture->width;
-    info.bmiHeader.biHeight = -picture->height;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bool ok = bitmap != nullptr;
-    if (ok) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        ok = BitBlt(memory, 0, 0, picture->width, picture->height, screen, rect.left, rect.top, SRCCOPY);
-        GdiFlush();
-        memcpy(picture->pixels.data(), bits, picture->pixels.size());
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-    }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return ok;
-}
-
-bool endsWith(const std::wstring& text, const wchar_t* suffix) {
-    size_t n = wcslen(suffix);
-    return text.size() >= n && _wcsicmp(text.c_str() + text.size() - n, suffix) == 0;
-}
-
-bool saveBmp(const Picture& picture, const std::wstring& path) {
-    BITMAPINFOHEADER info = {};
-    info.biSize = sizeof(info);
-    info.biWidth = picture.width;
-    info.biHeight = -picture.height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;  // "BM"
-    file.bfOffBits = sizeof(file) + sizeof(info);
-    file.bfSize = DWORD(file.bfOffBits + picture.pixels.size());
-    FILE* out = _wfopen(path.c_str(), L"wb");
-    if (!out) return false;
-    bool ok = fwrite(&file, sizeof(file), 1, out) == 1 && fwrite(&info, sizeof(info), 1, out) == 1 &&
-              fwrite(picture.pixels.data(), 1, picture.pixels.size(), out) == picture.pixels.size();
-    return fclose(out) == 0 && ok;
-}
-
-bool savePng(const Picture& picture, const std::wstring& path) {
-    return writePngFile(path, [&picture](IWICImagingFactory* factory, IWICBitmap** bitmap) {
-        return factory->CreateBitmapFromMemory(UINT(picture.width), UINT(picture.height), GUID_WICPixelFormat24bppBGR,
-                                               picture.stride, UINT(picture.pixels.size()),
-                                               const_cast<BYTE*>(picture.pixels.data()), bitmap);
-    });
-}
-
 // ---- the sheet ----------------------------------------------------------------
 
 // Activates the "Version" tab of a sheet, prints the page and takes the
@@ -209,12 +114,11 @@ int inspectSheet(HWND sheet, const VersionOptions& options) {
 
     std::wstring path = toWindowsPath(options.screenshot);
     Picture picture;
-    if (!capture(sheet, &picture)) {
+    if (!captureWindow(sheet, &picture)) {
         fwprintf(stderr, L"shellhost: could not copy the sheet off the screen\n");
         return 1;
     }
-    bool saved = endsWith(path, L".bmp") ? saveBmp(picture, path) : savePng(picture, path);
-    if (!saved) {
+    if (!savePicture(picture, path)) {
         fwprintf(stderr, L"shellhost: could not write %ls\n", path.c_str());
         return 1;
     }
@@ -226,22 +130,19 @@ int inspectSheet(HWND sheet, const VersionOptions& options) {
 // The file's parent folder and its item, as Explorer holds them.
 struct ShellItem {
     PIDLIST_ABSOLUTE pidl = nullptr;
-    IShellFolder* folder = nullptr;
+    ComPtr<IShellFolder> folder;
     PCUITEMID_CHILD child = nullptr;
-    ~ShellItem() {
-        if (folder) folder->Release();
-        CoTaskMemFree(pidl);
-    }
+    ~ShellItem() { CoTaskMemFree(pidl); }
     HRESULT open(const std::wstring& path) {
         HRESULT hr = SHParseDisplayName(path.c_str(), nullptr, &pidl, 0, nullptr);
-        if (SUCCEEDED(hr)) hr = SHBindToParent(pidl, IID_IShellFolder, reinterpret_cast<void**>(&folder), &child);
+        if (SUCCEEDED(hr)) hr = SHBindToParent(pidl, IID_IShellFolder, outPtr(folder), &child);
         if (FAILED(hr)) fwprintf(stderr, L"shellhost: the shell does not know %ls: %ls\n", path.c_str(),
                                  hresultText(hr).c_str());
         return hr;
     }
     template <typename T>
-    HRESULT uiObject(REFIID riid, T** object) {
-        HRESULT hr = folder->GetUIObjectOf(nullptr, 1, &child, riid, nullptr, reinterpret_cast<void**>(object));
+    HRESULT uiObject(REFIID riid, ComPtr<T>& object) {
+        HRESULT hr = folder->GetUIObjectOf(nullptr, 1, &child, riid, nullptr, outPtr(object));
         if (FAILED(hr)) fwprintf(stderr, L"shellhost: GetUIObjectOf failed: %ls\n", hresultText(hr).c_str());
         return hr;
     }
@@ -285,26 +186,22 @@ void closeModeless(HWND sheet) {
 int runInHostSheet(Host& host, const VersionOptions& options, const std::wstring& path) {
     ShellItem item;
     if (FAILED(item.open(path))) return 1;
-    IDataObject* data = nullptr;
-    if (FAILED(item.uiObject(IID_IDataObject, &data))) return 1;
-    IShellExtInit* init = nullptr;
-    HRESULT hr = host.createObject(IID_IShellExtInit, reinterpret_cast<void**>(&init));
-    if (FAILED(hr)) {
-        data->Release();
-        return 1;
-    }
-    hr = init->Initialize(item.pidl, data, nullptr);
-    data->Release();
-    IShellPropSheetExt* ext = nullptr;
-    if (hr == S_OK) hr = init->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&ext));
-    init->Release();
+    ComPtr<IDataObject> data;
+    if (FAILED(item.uiObject(IID_IDataObject, data))) return 1;
+    ComPtr<IShellExtInit> init;
+    if (FAILED(host.createObject(IID_IShellExtInit, outPtr(init)))) return 1;
+    HRESULT hr = init->Initialize(item.pidl, data.get(), nullptr);
+    data.reset();
+    ComPtr<IShellPropSheetExt> ext;
+    if (hr == S_OK) hr = init->QueryInterface(IID_IShellPropSheetExt, outPtr(ext));
+    init.reset();
     if (hr != S_OK) {
         printUtf8(L"the object refused the file: " + hresultText(hr) + L"\n");
         return 1;
     }
     std::vector<HPROPSHEETPAGE> pages;
     hr = ext->AddPages(keepPage, reinterpret_cast<LPARAM>(&pages));
-    ext->Release();  // the shell lets go here; each page keeps its own reference
+    ext.reset();  // the shell lets go here; each page keeps its own reference
     if (hr != S_OK || pages.empty()) {
         printUtf8(L"no \"Version\" page: AddPages returned " + hresultText(hr) + L"\n");
         return 1;
@@ -333,8 +230,8 @@ int runInHostSheet(Host& host, const VersionOptions& options, const std::wstring
 int runInShellSheet(const VersionOptions& options, const std::wstring& path) {
     ShellItem item;
     if (FAILED(item.open(path))) return 1;
-    IContextMenu* menu = nullptr;
-    if (FAILED(item.uiObject(IID_IContextMenu, &menu))) return 1;
+    ComPtr<IContextMenu> menu;
+    if (FAILED(item.uiObject(IID_IContextMenu, menu))) return 1;
 
     // The shell's sheet is modal: it runs inside InvokeCommand on this thread,
     // so another thread finds it, reads it and closes it.
@@ -370,7 +267,6 @@ int runInShellSheet(const VersionOptions& options, const std::wstring& path) {
     HRESULT hr = menu->InvokeCommand(&invoke);
     returned = true;
     watcher.join();
-    menu->Release();
     if (FAILED(hr)) {
         fwprintf(stderr, L"shellhost: the \"properties\" verb failed: %ls\n", hresultText(hr).c_str());
         return 1;
@@ -397,9 +293,6 @@ int runVersion(Host& host, const std::vector<std::wstring>& args) {
     std::wstring path = toWindowsPath(options.jar);
     if (GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr)) path = full;
 
-    // From here on stdout carries UTF-8 only (printUtf8), whatever the console's code page.
-    fflush(stdout);
-    _setmode(_fileno(stdout), _O_BINARY);
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     return options.throughShell ? runInShellSheet(options, path) : runInHostSheet(host, options, path);
