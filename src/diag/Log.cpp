@@ -67,7 +67,18 @@ void writeLogPrefix(FILE* file) {
     fputc('\t', file);
 }
 
-int showNoMemoryBox() { return MessageBoxA(nullptr, "No Memory", "Error", MB_ICONEXCLAMATION); }
+int showBox(const char* text) { return MessageBoxA(nullptr, text, "Info", MB_ICONINFORMATION); }
+int showBox(const wchar_t* text) { return MessageBoxW(nullptr, text, L"Info", MB_ICONINFORMATION); }
+
+// An information box with the text in full; without memory for it, the box
+// "No Memory" in its place.
+template <typename C>
+int showFormattedBox(const C* format, va_list args) {
+    size_t n = 0;
+    CorePtr<C> text(formatNew(&n, format, args));
+    if (!text) return MessageBoxA(nullptr, "No Memory", "Error", MB_ICONEXCLAMATION);
+    return showBox(text.get());
+}
 
 }  // namespace
 
@@ -106,21 +117,17 @@ void logGuid(const char* label, REFGUID guid) {
 }
 
 int showInfoBox(const char* format, ...) {
-    size_t n = 0;
     va_list args;
     va_start(args, format);
-    CorePtr<char> text(formatNew(&n, format, args));
+    int result = showFormattedBox(format, args);
     va_end(args);
-    if (!text) return showNoMemoryBox();
-    return MessageBoxA(nullptr, text.get(), "Info", MB_ICONINFORMATION);
+    return result;
 }
 
 int showInfoBoxW(const wchar_t* format, ...) {
-    size_t n = 0;
     va_list args;
     va_start(args, format);
-    CorePtr<wchar_t> text(formatNew(&n, format, args));
+    int result = showFormattedBox(format, args);
     va_end(args);
-    if (!text) return showNoMemoryBox();
-    return MessageBoxW(nullptr, text.get(), L"Info", MB_ICONINFORMATION);
+    return result;
 }
