@@ -12,7 +12,8 @@
 //
 // What is read: stored and deflated members, zip64 archives, members written
 // with data descriptors, archives with data in front of the zip (self-extracting
-// stubs) and archives with a comment. Anything inconsistent in the archive makes
+// stubs), archives with a comment, and archives with bytes after the zip
+// where the JVM reads them. Anything inconsistent in the archive makes
 // the member count as absent rather than yielding bytes that another zip reader
 // would not agree on. When a name occurs twice, the first entry in the central
 // directory wins.

@@ -4,7 +4,7 @@
 //
 //   end record      50 4B 05 06, disk u16, directory disk u16, entries on disk u16,
 //                   entries u16, directory size u32, directory offset u32,
-//                   comment length u16, comment            (the last bytes of the file)
+//                   comment length u16, comment            (within the last 64 KiB + 22 bytes)
 //   zip64 locator   50 4B 06 07, zip64 end disk u32, zip64 end offset u64,
 //                   disk count u32                         (right before the end record)
 //   zip64 end       50 4B 06 06, record size u64 (bytes after this field), made by u16,
@@ -21,6 +21,12 @@
 //   local header    50 4B 03 04, needed u16, flags u16, method u16, time u16, date u16,
 //                   crc u32, compressed u32, uncompressed u32, name length u16,
 //                   extra length u16, name, extra, data
+//
+// The end record is the one nearest to the file's end that the JVM would take:
+// the bytes after it are its comment, or else its directory begins with a
+// central header and its zip with a local header where its numbers say. Other
+// bytes may follow it; a record in a comment that has no directory of its own
+// is passed over.
 //
 // The central directory ends where the end record (or the zip64 end record)
 // begins. Where it actually starts, minus the offset the end record states, is
@@ -126,19 +132,35 @@ struct EndRecord {
 // value over to the zip64 end record, or holds that value.
 bool agrees(uint64_t narrow, uint64_t allOnes, uint64_t wide) { return narrow == allOnes || narrow == wide; }
 
+// What a candidate end record turned out to be. Only a record that is not one
+// lets the search go on to the records further back: once the archive's end
+// record is found, any fault in it leaves the whole archive unread, so that a
+// second directory hidden in a comment is never taken instead of the first.
+enum class EndCheck { kNotEndRecord, kRefused, kFound };
+
 // The zip64 end record, found through the locator at locatorAt. It ends right
 // at the locator. The locator's offset is short by the length of any data in
 // front of the zip, so the record right before the locator is the second
-// guess, and the directory offset must then be short by just as much.
-bool readZip64End(ByteSource& source, const Window& window, uint64_t locatorAt, uint64_t recordedAt,
-                  EndRecord* end, uint64_t* recordAt) {
+// guess, and the directory offset must then be short by just as much. A
+// locator that leads to no zip64 end record, or to one that contradicts the
+// end record, is ignored as the JVM ignores it: a central entry's comment may
+// end in bytes that look like a locator.
+EndCheck readZip64End(ByteSource& source, const Window& window, uint64_t locatorAt, EndRecord* end,
+                      uint64_t* recordAt) {
+    uint8_t locator[kZip64LocatorSize];
+    if (!fetch(source, window, locatorAt, locator, kZip64LocatorSize)) return EndCheck::kRefused;
+    ByteCursor l(locator, kZip64LocatorSize);
+    if (l.u32le() != kZip64LocatorSignature) return EndCheck::kNotEndRecord;
+    uint32_t endDisk = l.u32le();
+    uint64_t recordedAt = l.u64le();
+    uint32_t disks = l.u32le();
     const uint64_t guesses[2] = {recordedAt, locatorAt - kZip64EndSize};
     for (uint64_t at : guesses) {
         if (at > locatorAt || locatorAt - at < kZip64EndSize || at < recordedAt) continue;
         uint8_t record[kZip64EndSize];
-        if (!fetch(source, window, at, record, kZip64EndSize)) return false;
+        if (!fetch(source, window, at, record, kZip64EndSize)) return EndCheck::kRefused;
         ByteCursor c(record, kZip64EndSize);
-        uint32_t signature = c.u32le();
+        if (c.u32le() != kZip64EndSignature) continue;
         uint64_t recordSize = c.u64le();
         c.skip(4);
         EndRecord wide;
@@ -148,32 +170,47 @@ bool readZip64End(ByteSource& source, const Window& window, uint64_t locatorAt, 
         wide.entries = c.u64le();
         wide.directorySize = c.u64le();
         wide.directoryOffset = c.u64le();
-        if (signature != kZip64EndSignature || recordSize < kZip64EndFixedTail ||
-            recordSize != locatorAt - at - 12)
-            continue;
         if (!agrees(end->disk, kAllOnes16, wide.disk) || !agrees(end->directoryDisk, kAllOnes16, wide.directoryDisk) ||
             !agrees(end->entriesOnDisk, kAllOnes16, wide.entriesOnDisk) ||
             !agrees(end->entries, kAllOnes16, wide.entries) ||
             !agrees(end->directorySize, kAllOnes32, wide.directorySize) ||
             !agrees(end->directoryOffset, kAllOnes32, wide.directoryOffset))
-            return false;
+            return EndCheck::kNotEndRecord;
+        if (endDisk != 0 || disks > 1 || recordSize < kZip64EndFixedTail || recordSize != locatorAt - at - 12)
+            return EndCheck::kRefused;
         // Data in front of the zip shifts both offsets alike.
-        if (wide.directorySize > at) return false;
+        if (wide.directorySize > at) return EndCheck::kRefused;
         uint64_t directoryStart = at - wide.directorySize;
         if (wide.directoryOffset > directoryStart || directoryStart - wide.directoryOffset != at - recordedAt)
-            return false;
+            return EndCheck::kRefused;
         *end = wide;
         *recordAt = at;
-        return true;
+        return EndCheck::kFound;
     }
-    return false;
+    return EndCheck::kNotEndRecord;
 }
 
-// Takes the end record at offset `at` if it is consistent: its comment reaches
-// the file's end exactly, this is the first disk, the directory ends
-// where the end records begin, no offset points past where things actually
-// are, and the first central header is where it puts the directory.
-bool readEndRecord(ByteSource& source, const Window& window, uint64_t fileSize, uint64_t at, Directory* directory) {
+bool signatureAt(ByteSource& source, const Window& window, uint64_t offset, uint32_t signature) {
+    uint8_t bytes[4];
+    return fetch(source, window, offset, bytes, 4) && le32(bytes) == signature;
+}
+
+// An end record followed by other bytes than its comment (appended by a
+// download tool, a signing step or a launcher) counts when its directory
+// begins with a central header and the zip with a local header where its own
+// numbers put them, the test that the JVM makes before it runs such a jar.
+bool zipWhereEndRecordSays(ByteSource& source, const Window& window, uint64_t at, const EndRecord& end) {
+    if (end.directorySize > at || end.directoryOffset > at - end.directorySize) return false;
+    uint64_t directoryStart = at - end.directorySize;
+    return signatureAt(source, window, directoryStart, kCentralSignature) &&
+           signatureAt(source, window, directoryStart - end.directoryOffset, kLocalSignature);
+}
+
+// Checks the end record at offset `at`: this is the first disk, the directory
+// ends where the end records begin, no offset points past where things
+// actually are, and the first central header is where it puts the directory.
+EndCheck readEndRecord(ByteSource& source, const Window& window, uint64_t fileSize, uint64_t at,
+                       Directory* directory) {
     ByteCursor c(window.at(at), kEndSize);
     c.skip(4);
     EndRecord end;
@@ -183,47 +220,47 @@ bool readEndRecord(ByteSource& source, const Window& window, uint64_t fileSize, 
     end.entries = c.u16le();
     end.directorySize = c.u32le();
     end.directoryOffset = c.u32le();
-    uint16_t commentLength = c.u16le();
-    if (fileSize - at - kEndSize != commentLength) return false;
+    uint64_t commentEnd = at + kEndSize + c.u16le();
+    const bool endsTheFile = commentEnd == fileSize;
+    if (!endsTheFile && !zipWhereEndRecordSays(source, window, at, end)) return EndCheck::kNotEndRecord;
+    // A comment that runs past the file's end cannot be read: the JVM gives up there.
+    if (commentEnd > fileSize) return EndCheck::kRefused;
 
     uint64_t directoryEnd = at;
     if (at >= kZip64LocatorSize) {
-        uint8_t locator[kZip64LocatorSize];
-        if (!fetch(source, window, at - kZip64LocatorSize, locator, kZip64LocatorSize)) return false;
-        ByteCursor l(locator, kZip64LocatorSize);
-        if (l.u32le() == kZip64LocatorSignature) {
-            uint32_t endDisk = l.u32le();
-            uint64_t recordedAt = l.u64le();
-            uint32_t disks = l.u32le();
-            if (endDisk != 0 || disks > 1) return false;
-            if (!readZip64End(source, window, at - kZip64LocatorSize, recordedAt, &end, &directoryEnd)) return false;
-        }
+        EndCheck zip64 = readZip64End(source, window, at - kZip64LocatorSize, &end, &directoryEnd);
+        if (zip64 == EndCheck::kRefused) return zip64;
     }
     // A zip split over several disks is refused; the disk that the directory
     // starts on says nothing more once this one is the only one.
-    if (end.disk != 0) return false;
-    if (end.directorySize > directoryEnd) return false;
+    if (end.disk != 0) return EndCheck::kRefused;
+    // A record that ends the file but has no directory where it says is taken
+    // for bytes of a comment, and the search goes on.
+    const EndCheck misplaced = endsTheFile ? EndCheck::kNotEndRecord : EndCheck::kRefused;
+    if (end.directorySize > directoryEnd) return misplaced;
     directory->size = end.directorySize;
     directory->start = directoryEnd - end.directorySize;
     directory->recordedStart = end.directoryOffset;
     // Bytes can be put in front of a zip, never taken away.
-    if (directory->recordedStart > directory->start) return false;
-    if (directory->size == 0) return true;
-    uint8_t signature[4];
-    return fetch(source, window, directory->start, signature, 4) && le32(signature) == kCentralSignature;
+    if (directory->recordedStart > directory->start) return misplaced;
+    if (directory->size == 0) return EndCheck::kFound;
+    return signatureAt(source, window, directory->start, kCentralSignature) ? EndCheck::kFound : misplaced;
 }
 
-// Searches the window, which ends at the file's end, backwards for a
-// consistent end record.
-bool searchEndRecord(ByteSource& source, const Window& window, uint64_t fileSize, Directory* directory) {
-    if (window.length < kEndSize) return false;
-    for (uint32_t i = window.length - kEndSize + 1; i-- > 0;) {
+// Searches the window, which ends at the file's end, backwards for the end
+// record nearest to the end, from the candidates that start below `below`.
+EndCheck searchEndRecord(ByteSource& source, const Window& window, uint64_t fileSize, uint64_t below,
+                         Directory* directory) {
+    if (window.length < kEndSize) return EndCheck::kNotEndRecord;
+    uint64_t first = window.length - kEndSize + 1;
+    if (below - window.start < first) first = below - window.start;
+    for (uint64_t i = first; i-- > 0;) {
         const uint8_t* p = window.bytes + i;
-        if (p[0] == 0x50 && le32(p) == kEndSignature &&
-            readEndRecord(source, window, fileSize, window.start + i, directory))
-            return true;
+        if (p[0] != 0x50 || le32(p) != kEndSignature) continue;
+        EndCheck found = readEndRecord(source, window, fileSize, window.start + i, directory);
+        if (found != EndCheck::kNotEndRecord) return found;
     }
-    return false;
+    return EndCheck::kNotEndRecord;
 }
 
 // The central directory, brought into memory in growing reads as the walk
@@ -474,19 +511,22 @@ int readMember(ByteSource& source, const char* name, uint32_t nameLength, Member
 
     Directory directory;
     CorePtr<uint8_t> wideTail;
-    if (!searchEndRecord(source, tail, fileSize, &directory)) {
-        // A comment pushes the end record back by up to 64 KiB.
+    EndCheck found = searchEndRecord(source, tail, fileSize, fileSize, &directory);
+    if (found == EndCheck::kNotEndRecord) {
+        // A comment or bytes after the zip push the end record back by up to 64 KiB.
         const uint32_t widest = kEndSize + kMaxComment;
         uint32_t length = fileSize < widest ? static_cast<uint32_t>(fileSize) : widest;
         if (length <= tail.length) return kMemberAbsent;
         wideTail.reset(static_cast<uint8_t*>(coreAlloc(length)));
         if (!wideTail) return kMemberAbsent;
+        const uint64_t searched = tail.start;
         tail.bytes = wideTail.get();
         tail.length = length;
         tail.start = fileSize - length;
         if (!source.readAt(tail.start, wideTail.get(), length)) return kMemberAbsent;
-        if (!searchEndRecord(source, tail, fileSize, &directory)) return kMemberAbsent;
+        found = searchEndRecord(source, tail, fileSize, searched, &directory);
     }
+    if (found != EndCheck::kFound) return kMemberAbsent;
 
     Entry entry;
     if (!findEntry(source, directory, tail, name, nameLength, &entry)) return kMemberAbsent;

@@ -238,6 +238,8 @@ TEST(ArchiveReader, ReadsWhatWritersProduce) {
          with([](auto&, auto& o) { o.prefix.assign(70000, 'M'), o.zip64End = true; })},
         {"stub and zip64 end record, offsets from the file's start",
          with([](auto&, auto& o) { o.prefix.assign(300, 'M'), o.zip64End = o.offsetsFromFileStart = true; })},
+        {"TrailerAfterEndRecord", [] { return makeZip(sample()) + "trailing bytes"; }},
+        {"TrailerAfterStubbedZip", [] { return makeZip(sample(), {std::string(300, 'M'), false, false, ""}) + "trailing bytes"; }},
         // The end record's signature inside the comment is not taken for it...
         {"SignatureInsideComment",
          with([](auto&, auto& o) { o.comment = std::string("PK\x05\x06", 4) + std::string(30, '\0'); })},
@@ -336,7 +338,10 @@ TEST(ArchiveReader, DefectsMakeTheMemberAbsent) {
     stub.zip64End = true;
 
     const std::vector<Case> cases = {
-        {"TrailerAfterEndRecord", [](std::string& z, const Layout&) { z += "trailing bytes"; }},
+        // Bytes after the zip count only where a local header begins the zip
+        // that the end record describes, which these offsets put at the stub.
+        {"TrailerAfterStubWithFileOffsets", [](std::string& z, const Layout&) { z += "trailing bytes"; }, sample(),
+         {std::string(300, 'M'), true, false, ""}},
         {"CommentRunsPastEnd", [&](std::string& z, const Layout& at) { end(z, at, 20, 5, 2); }},
         {"EndRecordOnSecondDisk", [&](std::string& z, const Layout& at) { end(z, at, 4, 1, 2); }},
         {"DirectorySizeWrong", [&](std::string& z, const Layout& at) { end(z, at, 12, get(z, at.end + 12, 4) - 1, 4); }},
