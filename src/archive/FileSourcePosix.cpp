@@ -40,7 +40,9 @@ private:
 int readArchiveMember(const char* archivePath, const char* memberName, MemberBuffer* out) {
     int status = kMemberAbsent;
     if (!startMemberRead(archivePath, memberName, out, &status)) return status;
-    FileDescriptor fd(::open(archivePath, O_RDONLY | O_CLOEXEC));
+    // Opening a fifo without a writer, or some devices, blocks until another
+    // process comes along; not waiting makes the check below reachable.
+    FileDescriptor fd(::open(archivePath, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd) return kMemberAbsent;
     struct stat info;
     // Only a regular file: a fifo or a device would block or never end.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -522,6 +523,11 @@ TEST(ArchiveReader, FilesOnDisk) {
     std::string path = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/archive_test_XXXXXX";
     int fd = mkstemp(&path[0]);
     ASSERT_GE(fd, 0);
+    // A fifo that no process writes to: refused at once, instead of waiting for a writer.
+    std::string fifo = path + ".fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(readArchiveMember(fifo.c_str(), kName, &buffer), 0);
+    unlink(fifo.c_str());
     std::string zip = makeZip(sample(), {std::string(3000, 'M'), false, true, "comment"});
     ASSERT_EQ(write(fd, zip.data(), zip.size()), static_cast<ssize_t>(zip.size()));
     close(fd);
