@@ -1,5 +1,7 @@
 #include "icon/IconDirectory.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "base/ByteCursor.h"
@@ -45,6 +47,31 @@ bool nearerDepth(uint32_t a, uint32_t b, uint32_t wanted) {
 bool isPngStream(const uint8_t* bits, uint32_t size) {
     static const uint8_t kPngStart[4] = {0x89, 'P', 'N', 'G'};
     return size >= sizeof(kPngStart) && memcmp(bits, kPngStart, sizeof(kPngStart)) == 0;
+}
+
+// Whether the bitmap image's own header claims no more bytes than the image
+// has: the header (with the three colour masks of a bit-field image), the
+// colour table, then the colour rows and the mask rows, each row padded to
+// four bytes. The platform's parser reads whatever the header claims.
+bool bitmapFitsItsBytes(const uint8_t* bits, uint32_t size) {
+    constexpr uint32_t kBitFields = 3;
+    constexpr uint32_t kBitFieldMasks = 12;
+    ByteCursor header(bits, size);
+    uint64_t headerSize = header.u32le();
+    uint64_t width = std::abs(int64_t(header.i32le()));
+    uint64_t rows = std::abs(int64_t(header.i32le())) / 2;  // colour bitmap and mask together
+    header.skip(2);                                          // biPlanes
+    uint64_t bitCount = header.u16le();
+    uint32_t compression = header.u32le();
+    header.seek(32);
+    uint64_t colours = header.u32le();
+    if (!header.ok()) return false;
+    if (colours == 0 && bitCount <= 8) colours = uint64_t(1) << bitCount;
+    uint64_t masks = compression == kBitFields ? kBitFieldMasks : 0;
+    uint64_t fixed = std::max<uint64_t>(headerSize, kBitmapInfoHeaderSize + masks) + colours * 4;
+    if (fixed > size) return false;
+    uint64_t rowBytes = (width * bitCount + 31) / 32 * 4 + (width + 31) / 32 * 4;
+    return rows == 0 || rowBytes <= (size - fixed) / rows;
 }
 
 }  // namespace
@@ -123,7 +150,9 @@ bool planIconCreation(const IconImage& image, IconCreation* plan) {
     // A PNG stream has no bitmap header: its bytes 4 to 15 read as sizes of
     // hundreds of millions of pixels. Such sizes, and any other that no icon
     // can have, leave the choice of size to the image itself.
-    bool sized = !isPngStream(image.bits, image.size) && width >= 1 && width <= kMaxIconSide && height >= 1 &&
+    bool png = isPngStream(image.bits, image.size);
+    if (!png && !bitmapFitsItsBytes(image.bits, image.size)) return false;
+    bool sized = !png && width >= 1 && width <= kMaxIconSide && height >= 1 &&
                  height <= kMaxIconSide;
     plan->desiredWidth = sized ? width : 0;
     plan->desiredHeight = sized ? height : 0;

@@ -60,7 +60,8 @@ int chooseIconEntry(const IconDirectory& directory, uint32_t size, uint32_t want
 bool locateIconImage(const void* data, uint32_t length, int index, IconImage* out);
 
 // Reads the image's header to decide how to create the icon. False when the
-// image is too short to hold a bitmap header: it gives no icon.
+// image is too short to hold a bitmap header, or when its header claims more
+// colour table, colour bits or mask than the image holds: it gives no icon.
 bool planIconCreation(const IconImage& image, IconCreation* plan);
 
 // Bits per pixel aimed at on the running system: 32 when both the major

@@ -240,7 +240,8 @@ TEST(ArchiveReader, ReadsWhatWritersProduce) {
         {"stub and zip64 end record, offsets from the file's start",
          with([](auto&, auto& o) { o.prefix.assign(300, 'M'), o.zip64End = o.offsetsFromFileStart = true; })},
         {"TrailerAfterEndRecord", [] { return makeZip(sample()) + "trailing bytes"; }},
-        {"TrailerAfterStubbedZip", [] { return makeZip(sample(), {std::string(300, 'M'), false, false, ""}) + "trailing bytes"; }},
+        {"TrailerAfterStubbedZip",
+         [] { return makeZip(sample(), {std::string(300, 'M'), false, false, ""}) + "trailing bytes"; }},
         // The end record's signature inside the comment is not taken for it...
         {"SignatureInsideComment",
          with([](auto&, auto& o) { o.comment = std::string("PK\x05\x06", 4) + std::string(30, '\0'); })},

@@ -198,6 +198,15 @@ std::string bitmapHeader(int32_t width, int32_t height, uint16_t bitCount) {
     return s + std::string(24, '\0');
 }
 
+// The whole image as an icon file holds it: header, colour table up to 8 bits
+// per pixel, then colour rows and mask rows padded to four bytes each.
+std::string bitmapImage(int32_t width, int32_t height, uint16_t bitCount) {
+    size_t w = size_t(std::labs(width)), rows = size_t(std::labs(height) / 2);
+    size_t table = bitCount <= 8 ? size_t(4) << bitCount : 0;
+    size_t pixels = ((w * bitCount + 31) / 32 * 4 + (w + 31) / 32 * 4) * rows;
+    return bitmapHeader(width, height, bitCount) + std::string(table + pixels, '\0');
+}
+
 TEST(IconDirectory, PlanTakesTheImagesOwnSizeAndGuardsAgainstNonSizes) {
     struct Case {
         const char* name;
@@ -209,22 +218,29 @@ TEST(IconDirectory, PlanTakesTheImagesOwnSizeAndGuardsAgainstNonSizes) {
     };
     const std::string png =
         std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x30\0\0\0\x30\x08\x06\0\0\0", 29) + std::string(24, '\0');
+    std::string paletteClaim = bitmapImage(16, 32, 4);
+    paletteClaim[32] = '\x11';  // biClrUsed: 17 colours in a table that has room for 16
+    const std::string full = bitmapImage(32, 64, 32);
     const Case cases[] = {
-        {"Bitmap32", bitmapHeader(32, 64, 32), true, 32, 32, true},
-        {"HeightIsHalfOfBiHeight", bitmapHeader(48, 96, 8), true, 48, 48, true},
-        {"OddBiHeightTruncates", bitmapHeader(16, 33, 4), true, 16, 16, true},
-        {"Largest", bitmapHeader(256, 512, 32), true, 256, 256, true},
-        {"SixteenBitGetsNoSecondAttempt", bitmapHeader(16, 32, 16), true, 16, 16, false},
+        {"Bitmap32", full, true, 32, 32, true},
+        {"HeightIsHalfOfBiHeight", bitmapImage(48, 96, 8), true, 48, 48, true},
+        {"OddBiHeightTruncates", bitmapImage(16, 33, 4), true, 16, 16, true},
+        {"Largest", bitmapImage(256, 512, 32), true, 256, 256, true},
+        {"SixteenBitGetsNoSecondAttempt", bitmapImage(16, 32, 16), true, 16, 16, false},
         {"PngIsItsOwnSize", png, true, 0, 0, true},
-        {"WidthZero", bitmapHeader(0, 64, 32), true, 0, 0, true},
-        {"WidthBeyond256", bitmapHeader(257, 64, 32), true, 0, 0, true},
-        {"HugeWidth", bitmapHeader(0x7FFFFFFF, 64, 32), true, 0, 0, true},
-        {"HeightBeyond256", bitmapHeader(32, 514, 32), true, 0, 0, true},
-        {"HeightUnderOne", bitmapHeader(32, 1, 32), true, 0, 0, true},
-        {"TopDownNegativeHeight", bitmapHeader(32, -64, 32), true, 0, 0, true},
-        {"MinimumHeight", bitmapHeader(32, INT32_MIN, 32), true, 0, 0, true},
-        {"ThirtyNineBytes", bitmapHeader(32, 64, 32).substr(0, 39), false, 0, 0, false},
+        {"WidthZero", bitmapImage(0, 64, 32), true, 0, 0, true},
+        {"WidthBeyond256", bitmapImage(257, 64, 32), true, 0, 0, true},
+        {"HeightBeyond256", bitmapImage(32, 514, 32), true, 0, 0, true},
+        {"HeightUnderOne", bitmapImage(32, 1, 32), true, 0, 0, true},
+        {"TopDownNegativeHeight", bitmapImage(32, -64, 32), true, 0, 0, true},
+        {"ThirtyNineBytes", full.substr(0, 39), false, 0, 0, false},
         {"Empty", std::string(), false, 0, 0, false},
+        // The platform reads what the header claims: a claim beyond the image's bytes gives no icon.
+        {"MaskOneByteShort", full.substr(0, full.size() - 1), false, 0, 0, false},
+        {"ColourTableMissing", bitmapImage(16, 32, 8).substr(0, 40 + 16 * (16 + 4)), false, 0, 0, false},
+        {"ColoursUsedBeyondTheTable", paletteClaim, false, 0, 0, false},
+        {"HugeWidth", bitmapHeader(0x7FFFFFFF, 64, 32), false, 0, 0, false},
+        {"MinimumHeight", bitmapHeader(32, INT32_MIN, 32), false, 0, 0, false},
     };
     for (const Case& c : cases) {
         // Aligned: a vector's storage comes from the allocator.
@@ -241,8 +257,8 @@ TEST(IconDirectory, PlanTakesTheImagesOwnSizeAndGuardsAgainstNonSizes) {
 }
 
 TEST(IconDirectory, PlanAsksForACopyOnlyOffAFourByteBoundary) {
-    std::vector<uint32_t> storage(32);  // four-byte aligned
-    std::string header = bitmapHeader(16, 32, 32);
+    std::string header = bitmapImage(16, 32, 32);
+    std::vector<uint32_t> storage(header.size() / 4 + 2);  // four-byte aligned
     for (unsigned shift = 0; shift < 8; ++shift) {
         uint8_t* at = reinterpret_cast<uint8_t*>(storage.data()) + shift;
         memcpy(at, header.data(), header.size());
