@@ -21,7 +21,7 @@ namespace {
 // The calls of one text width: the drop's fWide decides, and nothing else.
 struct AnsiCalls {
     using Char = char;
-    static Char* quote(const char* names, const WChar*) { return quoteJoinList(names); }
+    static Char* quote(const char* names, const WChar*) { return quoteJoinList(names, isAnsiLeadByte); }
     static Char* build(const char* listFile, const Char* archive, const Char* names) {
         return buildLaunchParameters(listFile, archive, names);
     }

@@ -20,3 +20,5 @@ WChar* ansiToWide(const char* text) {
     if (MultiByteToWideChar(CP_ACP, 0, text, units, wide.get(), units) == 0) return nullptr;
     return wide.release();
 }
+
+bool isAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }

@@ -91,10 +91,26 @@ char* encodeValue(char* out, uint32_t v) {
 // Backslashes at the end of an item: before the closing quote a program that
 // splits its command line the usual Windows way reads such a run as half its
 // length and the quote as a literal one, swallowing the items that follow.
-template <typename C>
-size_t trailingBackslashes(const C* item, size_t length) {
+size_t trailingBackslashes(const WChar* item, size_t length, LeadByteTest) {
     size_t n = 0;
     while (n < length && item[length - 1 - n] == '\\') ++n;
+    return n;
+}
+
+// In a double-byte code page the byte of a backslash is also the second byte
+// of characters such as 0x95 0x5C in code page 932: only backslashes that are
+// whole characters count, so the item is walked from its start, a lead byte
+// taking the next byte with it.
+size_t trailingBackslashes(const char* item, size_t length, LeadByteTest isLeadByte) {
+    size_t n = 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (isLeadByte && isLeadByte(static_cast<unsigned char>(item[i])) && i + 1 < length) {
+            ++i;
+            n = 0;
+        } else {
+            n = item[i] == '\\' ? n + 1 : 0;
+        }
+    }
     return n;
 }
 
@@ -102,13 +118,13 @@ size_t trailingBackslashes(const C* item, size_t length) {
 // escaped, except that a trailing backslash run (a drive root such as C:\) is
 // written twice, so the program receives exactly the item.
 template <typename C>
-C* quoteJoin(const C* list) {
+C* quoteJoin(const C* list, LeadByteTest isLeadByte) {
     if (!list) return nullptr;
     constexpr size_t kPerItem = 3;  // two quotes and the blank
     size_t total = 1;
     for (const C* item = list; *item; item += textLength(item) + 1) {
         size_t n = textLength(item);
-        size_t extra = trailingBackslashes(item, n);
+        size_t extra = trailingBackslashes(item, n, isLeadByte);
         if (n > SIZE_MAX / 2 - kPerItem - total) return nullptr;
         total += n + extra + kPerItem;
     }
@@ -120,7 +136,7 @@ C* quoteJoin(const C* list) {
     *end = 0;
     for (const C* item = list; *item; item += textLength(item) + 1) {
         size_t n = textLength(item);
-        size_t extra = trailingBackslashes(item, n);
+        size_t extra = trailingBackslashes(item, n, isLeadByte);
         end = appendText(end, quote);
         end = appendText(end, item);
         std::memcpy(end, item + n - extra, extra * sizeof(C));
@@ -178,8 +194,8 @@ char* wideToUtf8(const WChar* text, size_t count) {
     return utf8.release();
 }
 
-char* quoteJoinList(const char* list) { return quoteJoin(list); }
-WChar* quoteJoinListW(const WChar* list) { return quoteJoin(list); }
+char* quoteJoinList(const char* list, LeadByteTest isLeadByte) { return quoteJoin(list, isLeadByte); }
+WChar* quoteJoinListW(const WChar* list) { return quoteJoin(list, nullptr); }
 
 char* copyText(const char* text, size_t length) {
     if (!text || length == SIZE_MAX) return nullptr;

@@ -18,11 +18,15 @@ WChar* utf8ToWide(const char* bytes, size_t length);
 // A surrogate that is not part of a high-low pair gives null.
 char* wideToUtf8(const WChar* text, size_t count);
 
+// Whether a byte of ANSI text begins a two-byte character of the code page.
+using LeadByteTest = bool (*)(unsigned char);
+
 // Double-NUL list -> "\"a\" \"b\" " (every item quoted and followed by a blank).
 // Nothing is escaped, except that an item's trailing backslashes are doubled
 // before its closing quote, so a drive root such as C:\ reaches the program
-// as it is.
-char* quoteJoinList(const char* list);
+// as it is. ANSI items are walked by isLeadByte's characters (null: one byte
+// each), so a backslash byte inside a double-byte character is not doubled.
+char* quoteJoinList(const char* list, LeadByteTest isLeadByte = nullptr);
 WChar* quoteJoinListW(const WChar* list);
 
 // String records: a 4-byte big-endian length N, then N bytes of UTF-8.
@@ -40,4 +44,6 @@ char* copyText(const char* text, size_t length);
 #ifdef _WIN32
 // ANSI (CP_ACP) -> new UTF-16 string; null in, null out.
 WChar* ansiToWide(const char* text);
+// The lead-byte test of the ANSI code page, for quoteJoinList.
+bool isAnsiLeadByte(unsigned char byte);
 #endif

@@ -224,6 +224,25 @@ TEST_F(DropTest, NamesOnTheCommandLine) {
     EXPECT_TRUE(newListFiles().empty()) << "no list file without the start option";
 }
 
+// Run by the test win_drop_target_cp932 under a Japanese locale, which gives
+// Wine's programs code page 932: there the second byte of a character may be
+// the byte of a backslash, and only whole-character backslashes are doubled.
+TEST_F(DropTest, AnsiNamesInADoubleByteCodePage) {
+    if (GetACP() != 932) GTEST_SKIP() << "needs ANSI code page 932";
+    JarAssociation association(recorderCommand());
+    CommandRecording recording;
+    // C:\予定表 and D:\表\ in code page 932, where 予 and 表 end in the byte 5C.
+    dropOnto(jar("options-absent.jar"),
+             DropDataObject::createAnsi({"C:\\\x97\x5C\x92\xE8\x95\x5C", "D:\\\x95\x5C\\", "C:\\a.txt"}));
+    auto commandLine = recording.wait();
+    ASSERT_TRUE(commandLine) << "the program was not started";
+    std::vector<std::wstring> args = splitCommandLine(*commandLine);
+    std::vector<std::wstring> wanted = {L"-jar", fromAnsi(jar("options-absent.jar")), L"C:\\\u4E88\u5B9A\u8868",
+                                        L"D:\\\u8868\\", L"C:\\a.txt"};
+    ASSERT_GE(args.size(), 1u);
+    EXPECT_EQ(std::vector<std::wstring>(args.begin() + 1, args.end()), wanted) << narrow(*commandLine);
+}
+
 TEST_F(DropTest, NamesInAListFile) {
     struct Case {
         const char* label;
