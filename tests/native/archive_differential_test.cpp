@@ -1,20 +1,22 @@
 // The reader against Info-ZIP unzip, the reference for what bytes a member
 // holds, over archives made by the JDK's jar, Info-ZIP zip and python's
-// zipfile (tests/fixtures/make_zips.py), and over truncated and corrupted
-// copies of them. For every member asked for, our bytes equal unzip's, or both
-// readers find nothing.
+// zipfile (tests/fixtures/make_zips.py), over truncated and corrupted copies
+// of them, and over the real archives on the machine. For every member asked
+// for, our bytes equal unzip's, or both readers find nothing.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -65,10 +67,9 @@ struct Answer {
     std::string bytes;
 };
 
-// unzip -p writes the member to standard output. A wrong password is given so
-// that an encrypted member is skipped instead of prompting. Started without a
-// shell: this test runs it some ten thousand times.
-Answer askUnzip(const std::string& archive, const std::string& member) {
+// Runs an Info-ZIP program without a shell (this test starts unzip some ten
+// thousand times) and collects its standard output.
+Answer runUnzip(std::vector<const char*> argv) {
     Answer a;
     int out[2];
     if (pipe(out) != 0) return a;
@@ -79,9 +80,9 @@ Answer askUnzip(const std::string& archive, const std::string& member) {
     posix_spawn_file_actions_addclose(&actions, out[1]);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const char* argv[] = {"unzip", "-p", "-P", "morvane-wrong-password", archive.c_str(), member.c_str(), nullptr};
+    argv.push_back(nullptr);
     pid_t pid;
-    int spawned = posix_spawnp(&pid, "unzip", &actions, nullptr, const_cast<char* const*>(argv), environ);
+    int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv.data()), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     if (spawned == 0) {
@@ -93,11 +94,17 @@ Answer askUnzip(const std::string& archive, const std::string& member) {
         a.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 255;
         a.found = a.exitCode == 0;
     } else {
-        ADD_FAILURE() << "cannot start unzip";
+        ADD_FAILURE() << "cannot start " << argv[0];
         a.exitCode = 255;
     }
     close(out[0]);
     return a;
+}
+
+// unzip -p writes the member to standard output. A wrong password is given so
+// that an encrypted member is skipped instead of prompting.
+Answer askUnzip(const std::string& archive, const std::string& member) {
+    return runUnzip({"unzip", "-p", "-P", "morvane-wrong-password", archive.c_str(), member.c_str()});
 }
 
 Answer askReader(const std::string& archive, const std::string& member, std::string* problem) {
@@ -181,6 +188,104 @@ TEST(ArchiveDifferential, ArchivesAsMadeByTheTools) {
     EXPECT_GT(found, checks / 4);
     RecordProperty("member_checks", checks);
     std::printf("%d member checks over the archives as made, %d found\n", checks, found);
+}
+
+// The members of an archive as unzip lists them, in directory order: files
+// only, each name once, and none that unzip would take for a wildcard pattern.
+struct Listed {
+    std::string name;
+    uint64_t size;
+};
+
+std::vector<Listed> listMembers(const std::string& archive) {
+    Answer listing = runUnzip({"unzip", "-Z", "-l", archive.c_str()});
+    std::vector<Listed> members;
+    std::map<std::string, int> seen;
+    std::istringstream lines(listing.bytes);
+    std::string line;
+    while (std::getline(lines, line)) {
+        // permissions, version, system, size, type, compressed, method, date, time, name
+        std::istringstream fields(line);
+        std::string field[9], name;
+        for (std::string& f : field) fields >> f;
+        fields.get();
+        std::getline(fields, name);
+        auto number = [](const std::string& f) { return !f.empty() && f.find_first_not_of("0123456789") == f.npos; };
+        if (!fields || !number(field[3]) || !number(field[5]) || name.empty() || name.back() == '/') continue;
+        if (++seen[name] == 1) members.push_back({name, std::stoull(field[3])});
+    }
+    std::vector<Listed> usable;
+    for (const Listed& m : members)
+        if (seen[m.name] == 1 && m.name.find_first_of("[]*?\\") == std::string::npos) usable.push_back(m);
+    return usable;
+}
+
+// Up to `count` members spread over the directory: the first, the last, the
+// largest and evenly spaced ones between them, in directory order.
+std::vector<Listed> sampleOf(const std::vector<Listed>& members, size_t count) {
+    std::set<size_t> picked;
+    size_t largest = 0;
+    for (size_t i = 0; i < members.size(); ++i)
+        if (members[i].size > members[largest].size) largest = i;
+    picked.insert(largest);
+    for (size_t j = 0; j + 1 < count; ++j) picked.insert(j * (members.size() - 1) / (count - 2));
+    std::vector<Listed> sample;
+    for (size_t i : picked) sample.push_back(members[i]);
+    return sample;
+}
+
+// Archives nobody on the project wrote, found on this machine at run time:
+// the JDK's jmods (a zip with four bytes in front) and jars, and the Java
+// libraries of the system. A sample of each reads as unzip -p gives it.
+TEST(ArchiveDifferential, RealArchivesOnThisMachine) {
+    std::set<std::string> archives;
+    for (const char* root : {"/usr/lib/jvm", "/usr/share/java"}) {
+        std::error_code error;
+        for (std::filesystem::recursive_directory_iterator it(root, error), end; !error && it != end;
+             it.increment(error)) {
+            std::string extension = it->path().extension().string();
+            if ((extension == ".jar" || extension == ".jmod") && it->is_regular_file(error))
+                archives.insert(std::filesystem::canonical(it->path(), error).string());
+        }
+    }
+    if (archives.empty()) GTEST_SKIP() << "no Java archives on this machine";
+    const auto started = std::chrono::steady_clock::now();
+    size_t compared = 0, members = 0, unlisted = 0, bytes = 0;
+    for (const std::string& archive : archives) {
+        std::vector<Listed> listed = listMembers(archive);
+        if (listed.empty()) {
+            ++unlisted;
+            continue;
+        }
+        ++compared;
+        // One unzip for the whole sample: it writes the members one after the
+        // other in directory order, so our bytes are joined in that order.
+        std::vector<const char*> argv = {"unzip", "-p", archive.c_str()};
+        std::string ours, problem;
+        const std::vector<Listed> sample = sampleOf(listed, 40);
+        for (const Listed& m : sample) {
+            Answer a = askReader(archive, m.name, &problem);
+            EXPECT_EQ(problem, "") << archive << " " << m.name;
+            ++members;
+            if (m.size > kMaxMemberSize) {
+                EXPECT_FALSE(a.found) << archive << " " << m.name << ": over the size limit";
+                continue;
+            }
+            EXPECT_TRUE(a.found) << archive << " " << m.name;
+            ours += a.bytes;
+            argv.push_back(m.name.c_str());
+        }
+        // unzip warns about the bytes in front of a jmod and reads on.
+        Answer unzip = runUnzip(argv);
+        EXPECT_LE(unzip.exitCode, 1) << archive;
+        EXPECT_TRUE(ours == unzip.bytes) << archive << ": the sample's bytes differ from unzip's";
+        bytes += ours.size();
+    }
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    RecordProperty("real_archives", int(compared));
+    RecordProperty("real_members", int(members));
+    std::printf("%zu real archives (%zu unzip cannot list), %zu members, %zu bytes compared in %.1f s\n",
+                compared, unlisted, members, bytes, seconds);
 }
 
 struct DamagedCopy {
