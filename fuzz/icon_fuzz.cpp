@@ -31,10 +31,9 @@ void fuzzDirectory(const uint8_t* data, uint32_t length) {
             if (!locateIconImage(data, length, index, &image)) continue;
             check(image.bits >= data && uint64_t(image.bits - data) + image.size <= length);
             IconCreation plan;
-            if (!planIconCreation(image, &plan)) {
-                check(image.size < kBitmapInfoHeaderSize);
-                continue;
-            }
+            // Refused: too short for a bitmap header, or claiming more than its bytes.
+            if (!planIconCreation(image, &plan)) continue;
+            check(image.size >= kBitmapInfoHeaderSize);
             check(plan.desiredWidth >= 0 && plan.desiredWidth <= kMaxIconSide);
             check(plan.desiredHeight >= 0 && plan.desiredHeight <= kMaxIconSide);
             check((plan.desiredWidth == 0) == (plan.desiredHeight == 0));
