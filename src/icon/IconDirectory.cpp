@@ -49,28 +49,46 @@ bool isPngStream(const uint8_t* bits, uint32_t size) {
     return size >= sizeof(kPngStart) && memcmp(bits, kPngStart, sizeof(kPngStart)) == 0;
 }
 
-// Whether the bitmap image's own header claims no more bytes than the image
-// has: the header (with the three colour masks of a bit-field image), the
-// colour table, then the colour rows and the mask rows, each row padded to
-// four bytes. The platform's parser reads whatever the header claims.
-bool bitmapFitsItsBytes(const uint8_t* bits, uint32_t size) {
+// The fields of a bitmap image's header that icon creation depends on.
+struct BitmapHeader {
+    uint32_t headerSize;
+    int32_t width;
+    int32_t height;  // colour bitmap and mask together
+    uint16_t bitCount;
+    uint32_t compression;
+    uint32_t coloursUsed;
+};
+
+bool readBitmapHeader(const IconImage& image, BitmapHeader* out) {
+    if (image.size < kBitmapInfoHeaderSize) return false;
+    ByteCursor header(image.bits, image.size);
+    out->headerSize = header.u32le();
+    out->width = header.i32le();
+    out->height = header.i32le();
+    header.skip(2);  // biPlanes
+    out->bitCount = header.u16le();
+    out->compression = header.u32le();
+    header.skip(12);  // biSizeImage, biXPelsPerMeter, biYPelsPerMeter
+    out->coloursUsed = header.u32le();
+    return header.ok();
+}
+
+// Whether the header claims no more bytes than the image has: the header
+// (with the three colour masks of a bit-field image), the colour table, then
+// the colour rows and the mask rows, each row padded to four bytes. The
+// platform's parser reads whatever the header claims.
+bool bitmapFitsItsBytes(const BitmapHeader& header, uint32_t size) {
     constexpr uint32_t kBitFields = 3;
-    constexpr uint32_t kBitFieldMasks = 12;
-    ByteCursor header(bits, size);
-    uint64_t headerSize = header.u32le();
-    uint64_t width = std::abs(int64_t(header.i32le()));
-    uint64_t rows = std::abs(int64_t(header.i32le())) / 2;  // colour bitmap and mask together
-    header.skip(2);                                          // biPlanes
-    uint64_t bitCount = header.u16le();
-    uint32_t compression = header.u32le();
-    header.seek(32);
-    uint64_t colours = header.u32le();
-    if (!header.ok()) return false;
-    if (colours == 0 && bitCount <= 8) colours = uint64_t(1) << bitCount;
-    uint64_t masks = compression == kBitFields ? kBitFieldMasks : 0;
-    uint64_t fixed = std::max<uint64_t>(headerSize, kBitmapInfoHeaderSize + masks) + colours * 4;
+    constexpr uint64_t kBitFieldMasks = 12;
+    constexpr uint64_t kColourEntrySize = 4;
+    uint64_t width = uint64_t(std::abs(int64_t(header.width)));
+    uint64_t rows = uint64_t(std::abs(int64_t(header.height))) / 2;
+    uint64_t colours = header.coloursUsed;
+    if (colours == 0 && header.bitCount <= 8) colours = uint64_t(1) << header.bitCount;
+    uint64_t masks = header.compression == kBitFields ? kBitFieldMasks : 0;
+    uint64_t fixed = std::max<uint64_t>(header.headerSize, kBitmapInfoHeaderSize + masks) + colours * kColourEntrySize;
     if (fixed > size) return false;
-    uint64_t rowBytes = (width * bitCount + 31) / 32 * 4 + (width + 31) / 32 * 4;
+    uint64_t rowBytes = (width * header.bitCount + 31) / 32 * 4 + (width + 31) / 32 * 4;
     return rows == 0 || rowBytes <= (size - fixed) / rows;
 }
 
@@ -138,25 +156,20 @@ bool locateIconImage(const void* data, uint32_t length, int index, IconImage* ou
 }
 
 bool planIconCreation(const IconImage& image, IconCreation* plan) {
-    if (image.size < kBitmapInfoHeaderSize) return false;
-    ByteCursor header(image.bits, image.size);
-    header.skip(4);  // biSize
-    int32_t width = header.i32le();
-    int32_t height = header.i32le() / 2;  // colour bitmap and mask together
-    header.skip(2);                       // biPlanes
-    uint16_t bitCount = header.u16le();
-    if (!header.ok()) return false;
+    BitmapHeader header;
+    if (!readBitmapHeader(image, &header)) return false;
+    int32_t width = header.width;
+    int32_t height = header.height / 2;
 
     // A PNG stream has no bitmap header: its bytes 4 to 15 read as sizes of
     // hundreds of millions of pixels. Such sizes, and any other that no icon
     // can have, leave the choice of size to the image itself.
     bool png = isPngStream(image.bits, image.size);
-    if (!png && !bitmapFitsItsBytes(image.bits, image.size)) return false;
-    bool sized = !png && width >= 1 && width <= kMaxIconSide && height >= 1 &&
-                 height <= kMaxIconSide;
+    if (!png && !bitmapFitsItsBytes(header, image.size)) return false;
+    bool sized = !png && width >= 1 && width <= kMaxIconSide && height >= 1 && height <= kMaxIconSide;
     plan->desiredWidth = sized ? width : 0;
     plan->desiredHeight = sized ? height : 0;
-    plan->secondAttempt = bitCount != 16;
+    plan->secondAttempt = header.bitCount != 16;
     plan->needsAlignedCopy = (reinterpret_cast<uintptr_t>(image.bits) & 3u) != 0;
     return true;
 }
