@@ -81,6 +81,41 @@ int readArchiveMember(const char* archivePath, const char* memberName, MemberBuf
 int readArchiveMemberFrom(ByteSource& source, const char* memberName, MemberBuffer* out);
 void freeArchiveMember(MemberBuffer* buffer);
 
+// What a central directory entry alone tells about whether its member can be
+// read; a readable entry may still fail its data checks (headers that
+// disagree, a wrong checksum, deflate data that does not end where it should).
+enum EntryProblem {
+    kEntryReadable,
+    kEntryEncrypted,
+    kEntryUnsupportedMethod,  // neither stored nor deflated
+    kEntryTooLarge,           // more than kMaxMemberSize bytes uncompressed
+    kEntrySizesImpossible,    // no data of the compressed size can give the stated size
+};
+
+// One entry of the central directory. The name is not terminated and lives
+// only while the visitor runs.
+struct DirectoryEntry {
+    const char* name;
+    uint32_t nameLength;
+    uint16_t method;
+    uint64_t size;  // uncompressed
+    uint64_t compressedSize;
+    EntryProblem problem;
+};
+
+// Called for each entry in directory order; returning false ends the walk.
+typedef bool (*DirectoryVisitor)(const DirectoryEntry& entry, void* context);
+
+enum DirectoryWalk {
+    kWalkComplete,   // every entry visited, or the visitor ended the walk
+    kWalkNoArchive,  // no end record that the reader accepts: no zip archive
+    kWalkDamaged,    // an entry could not be read; the entries before it were visited
+};
+
+// Visits the central directory that readArchiveMemberFrom searches, found
+// the same way, in bounded reads.
+DirectoryWalk walkArchiveDirectory(ByteSource& source, DirectoryVisitor visit, void* context);
+
 // Releases a caller's record on every path: MemberHolder member(&record).
 struct MemberBufferTraits {
     using Type = MemberBuffer*;

@@ -358,31 +358,78 @@ bool parseCentralHeader(const uint8_t* header, uint32_t headerLength, Entry* ent
     return applyZip64Extra(extra, extraLength, entry, needSize, needCompressed, needOffset);
 }
 
+// Steps through the central headers in directory order. A step costs a
+// bounds check and the three length fields; the whole header is read only
+// when asked for.
+class CentralHeaders {
+public:
+    CentralHeaders(ByteSource& source, const Directory& directory, const Window& tail)
+        : reader_(source, directory, tail), size_(directory.size) {}
+
+    // Moves to the next header: false at the directory's end, or when the
+    // header there is damaged (damaged() then tells).
+    bool next() {
+        pos_ += length_;
+        length_ = 0;
+        if (pos_ >= size_) return false;
+        const uint8_t* fixed = reader_.at(pos_, kCentralSize);
+        if (!fixed) return fail();
+        ByteCursor c(fixed, kCentralSize);
+        if (c.u32le() != kCentralSignature) return fail();
+        c.seek(28);
+        nameLength_ = c.u16le();
+        uint16_t extraLength = c.u16le();
+        uint16_t commentLength = c.u16le();
+        length_ = kCentralSize + nameLength_ + extraLength + commentLength;
+        return true;
+    }
+    uint16_t nameLength() const { return nameLength_; }
+    uint32_t length() const { return length_; }
+    // The whole current header: fixed part, name, extra field and comment.
+    const uint8_t* header() {
+        const uint8_t* whole = reader_.at(pos_, length_);
+        if (!whole) fail();
+        return whole;
+    }
+    bool damaged() const { return damaged_; }
+
+private:
+    bool fail() {
+        damaged_ = true;
+        return false;
+    }
+
+    DirectoryReader reader_;
+    uint64_t size_;
+    uint64_t pos_ = 0;
+    uint32_t length_ = 0;
+    uint16_t nameLength_ = 0;
+    bool damaged_ = false;
+};
+
 // Walks the directory to the first entry named exactly name. Each entry costs
 // a bounds check, a length compare and, when the lengths agree, a memcmp.
 bool findEntry(ByteSource& source, const Directory& directory, const Window& tail, const char* name,
                uint32_t nameLength, Entry* entry) {
-    DirectoryReader reader(source, directory, tail);
-    uint64_t pos = 0;
-    while (pos < directory.size) {
-        const uint8_t* fixed = reader.at(pos, kCentralSize);
-        if (!fixed) return false;
-        ByteCursor c(fixed, kCentralSize);
-        if (c.u32le() != kCentralSignature) return false;
-        c.seek(28);
-        uint16_t entryNameLength = c.u16le();
-        uint16_t extraLength = c.u16le();
-        uint16_t commentLength = c.u16le();
-        uint32_t entryLength = kCentralSize + entryNameLength + extraLength + commentLength;
-        if (entryNameLength == nameLength) {
-            const uint8_t* header = reader.at(pos, entryLength);
-            if (!header) return false;
-            if (std::memcmp(header + kCentralSize, name, nameLength) == 0)
-                return parseCentralHeader(header, entryLength, entry);
-        }
-        pos += entryLength;
+    CentralHeaders headers(source, directory, tail);
+    while (headers.next()) {
+        if (headers.nameLength() != nameLength) continue;
+        const uint8_t* header = headers.header();
+        if (!header) return false;
+        if (std::memcmp(header + kCentralSize, name, nameLength) == 0)
+            return parseCentralHeader(header, headers.length(), entry);
     }
     return false;
+}
+
+EntryProblem entryProblem(const Entry& entry) {
+    if ((entry.flags & (kFlagEncrypted | kFlagStrongEncryption)) != 0) return kEntryEncrypted;
+    if (entry.method != kMethodStored && entry.method != kMethodDeflated) return kEntryUnsupportedMethod;
+    if (entry.size > kMaxMemberSize) return kEntryTooLarge;
+    if (entry.method == kMethodStored && entry.compressedSize != entry.size) return kEntrySizesImpossible;
+    if (entry.method == kMethodDeflated && entry.compressedSize > largestDeflatedSize(entry.size))
+        return kEntrySizesImpossible;
+    return kEntryReadable;
 }
 
 // Where the member's data starts, after checking its local header against the
@@ -452,12 +499,7 @@ using InflateHolder = Holder<InflateTraits>;
 // Reads and checks the member's data into out. Returns a status.
 int extractEntry(ByteSource& source, const Directory& directory, const Entry& entry, const char* name,
                  uint32_t nameLength, MemberBuffer* out) {
-    if ((entry.flags & (kFlagEncrypted | kFlagStrongEncryption)) != 0) return kMemberAbsent;
-    if (entry.method != kMethodStored && entry.method != kMethodDeflated) return kMemberAbsent;
-    if (entry.size > kMaxMemberSize) return kMemberAbsent;
-    if (entry.method == kMethodStored && entry.compressedSize != entry.size) return kMemberAbsent;
-    if (entry.method == kMethodDeflated && entry.compressedSize > largestDeflatedSize(entry.size))
-        return kMemberAbsent;
+    if (entryProblem(entry) != kEntryReadable) return kMemberAbsent;
     uint64_t dataStart = 0;
     if (!locateData(source, directory, entry, name, nameLength, &dataStart)) return kMemberAbsent;
 
@@ -498,7 +540,28 @@ int extractEntry(ByteSource& source, const Directory& directory, const Entry& en
     return kMemberRead;
 }
 
-int readMember(ByteSource& source, const char* name, uint32_t nameLength, MemberBuffer* out) {
+struct Walk {
+    DirectoryVisitor visit;
+    void* context;
+    DirectoryWalk result;
+};
+
+DirectoryWalk walkEntries(ByteSource& source, const Directory& directory, const Window& tail, const Walk& walk) {
+    CentralHeaders headers(source, directory, tail);
+    while (headers.next()) {
+        const uint8_t* header = headers.header();
+        Entry entry;
+        if (!header || !parseCentralHeader(header, headers.length(), &entry)) return kWalkDamaged;
+        DirectoryEntry seen = {reinterpret_cast<const char*>(header + kCentralSize), headers.nameLength(),
+                               entry.method, entry.size, entry.compressedSize, entryProblem(entry)};
+        if (!walk.visit(seen, walk.context)) return kWalkComplete;
+    }
+    return headers.damaged() ? kWalkDamaged : kWalkComplete;
+}
+
+// Reads the member, or, given a walk, visits the whole directory instead.
+int readMember(ByteSource& source, const char* name, uint32_t nameLength, MemberBuffer* out,
+               Walk* walk = nullptr) {
     const uint64_t fileSize = source.size();
     if (fileSize < kEndSize) return kMemberAbsent;
 
@@ -528,6 +591,10 @@ int readMember(ByteSource& source, const char* name, uint32_t nameLength, Member
     }
     if (found != EndCheck::kFound) return kMemberAbsent;
 
+    if (walk) {
+        walk->result = walkEntries(source, directory, tail, *walk);
+        return kMemberAbsent;
+    }
     Entry entry;
     if (!findEntry(source, directory, tail, name, nameLength, &entry)) return kMemberAbsent;
     wideTail.reset();
@@ -573,6 +640,13 @@ int readArchiveMemberFrom(ByteSource& source, const char* memberName, MemberBuff
     size_t nameLength = std::strlen(memberName);
     if (nameLength > kMaxNameLength) return kMemberAbsent;
     return readMember(source, memberName, static_cast<uint32_t>(nameLength), out);
+}
+
+DirectoryWalk walkArchiveDirectory(ByteSource& source, DirectoryVisitor visit, void* context) {
+    Walk walk = {visit, context, kWalkNoArchive};
+    MemberBuffer unused = {0, nullptr};
+    if (visit) readMember(source, "", 0, &unused, &walk);
+    return walk.result;
 }
 
 void freeArchiveMember(MemberBuffer* buffer) {

@@ -480,6 +480,72 @@ TEST(ArchiveReader, NotZipArchives) {
     }
 }
 
+// ---- The walk over the directory ---------------------------------------------
+
+struct Seen {
+    std::string name;
+    EntryProblem problem;
+    uint64_t size;
+    bool operator==(const Seen& o) const { return name == o.name && problem == o.problem && size == o.size; }
+};
+
+DirectoryWalk walk(const std::string& zip, std::vector<Seen>* seen, size_t stopAfter = SIZE_MAX) {
+    struct Context {
+        std::vector<Seen>* seen;
+        size_t stopAfter;
+    } context = {seen, stopAfter};
+    MemorySource source(zip.data(), zip.size());
+    return walkArchiveDirectory(
+        source,
+        [](const DirectoryEntry& e, void* c) {
+            auto* context = static_cast<Context*>(c);
+            context->seen->push_back({std::string(e.name, e.nameLength), e.problem, e.size});
+            return context->seen->size() < context->stopAfter;
+        },
+        &context);
+}
+
+// Every entry, duplicates included, in directory order, with what its
+// directory entry alone says about reading it.
+TEST(ArchiveWalk, VisitsEveryEntryAndTellsWhyOneCannotBeRead) {
+    std::vector<Member> members = sample();
+    members.push_back({kName, "again", 8});
+    members.push_back({"locked", "secret", 8, 1});
+    Member bzip2{"bzip2", "data", 12};
+    bzip2.rawData = "BZh9";
+    Member big{"big", std::string(kMaxMemberSize + 1, 'a'), 8};
+    big.rawData = "x";
+    Member stored{"stored", "12345", 0};
+    stored.rawData = "123";
+    members.insert(members.end(), {bzip2, big, stored});
+    std::string zip = makeZip(members);
+    std::vector<Seen> seen;
+    EXPECT_EQ(walk(zip, &seen), kWalkComplete);
+    const std::vector<Seen> expected = {
+        {"META-INF/MANIFEST.MF", kEntryReadable, 22}, {kName, kEntryReadable, kText.size()},
+        {"shell-meta-inf/version", kEntryReadable, 16}, {kName, kEntryReadable, 5},
+        {"locked", kEntryEncrypted, 6},          {"bzip2", kEntryUnsupportedMethod, 4},
+        {"big", kEntryTooLarge, kMaxMemberSize + 1}, {"stored", kEntrySizesImpossible, 5},
+    };
+    EXPECT_EQ(seen, expected);
+
+    seen.clear();
+    EXPECT_EQ(walk(zip, &seen, 2), kWalkComplete) << "a visitor may end the walk";
+    EXPECT_EQ(seen.size(), 2u);
+}
+
+TEST(ArchiveWalk, NoArchiveAndDamagedDirectory) {
+    std::vector<Seen> seen;
+    EXPECT_EQ(walk(std::string(5000, 'z'), &seen), kWalkNoArchive);
+    EXPECT_EQ(walk(makeZip({}), &seen), kWalkComplete);
+    EXPECT_TRUE(seen.empty());
+    Layout at;
+    std::string zip = makeZip(sample(), {}, &at);
+    put(zip, at.central[2], 0x12345678, 4);
+    EXPECT_EQ(walk(zip, &seen), kWalkDamaged);
+    EXPECT_EQ(seen.size(), 2u) << "the entries before the damage are visited";
+}
+
 // ---- The record's contract ---------------------------------------------------
 
 TEST(ArchiveReader, NullArgumentsCannotBeSetUp) {
