@@ -5,18 +5,45 @@
 
 #include "base/WideChar.h"
 
+// The locale whose lines the tooltip tries when the user's locale is not in
+// the locale table.
+#define TIP_FALLBACK_LOCALE "en_US"
+// An escaped n shows as a line break in the tooltip.
+#define TIP_LINE_BREAK "\r\n"
+// The key of the line that serves every locale without a line of its own.
+#define DESCRIPTION_DEFAULT_KEY "default="
+
 // The description lookup's scan: a copy of the first key1 line, else of the
 // first key2 line, else of the first key3 line, else null. A null key matches
 // no line.
 char* findKeyLine(const char* bytes, size_t length, const char* key1, const char* key2,
                   const char* key3);
-// The description lookup over a member's bytes: the value of the line with the
-// key of the full locale name (its first five characters, "en_US="), else of the
-// first line with the language key ("en="), else of the first "default=" line,
-// with its escapes undone (lineBreak for \n) and decoded from UTF-8. Null when
-// no line has a key, the value is not UTF-8 or memory runs out.
+
+// Which of the lookup's keys chose a line.
+enum DescriptionRule { kNoDescriptionLine, kLocaleKeyLine, kLanguageKeyLine, kDefaultKeyLine };
+// The chosen line inside the member's bytes (without its line end); line is
+// null when no line has a key.
+struct DescriptionChoice {
+    DescriptionRule rule;
+    const char* line;
+    size_t length;
+};
+// The line the lookup takes for a locale name: the first line with the key of
+// the full locale name (its first five characters, "en_US="), else the first
+// with the language key ("en="), else the first "default=" line.
+DescriptionChoice chooseDescriptionLine(const char* bytes, size_t length, const char* localeName);
+// A line's value (after its first "="), escapes undone (lineBreak for \n) and
+// decoded from UTF-8. Null when the line has no "=", the value is not UTF-8
+// or memory runs out.
+WChar* decodeDescriptionLine(const char* line, size_t length, const char* lineBreak);
+// The description lookup over a member's bytes: the chosen line, decoded.
 WChar* describeFromText(const char* bytes, size_t length, const char* localeName,
                         const char* lineBreak);
 // The tooltip text of the archive for a locale name such as "en_US", or null:
 // describeFromText over the member "shell-meta-inf/description".
 WChar* readDescription(const char* archivePath, const char* localeName, const char* lineBreak);
+
+// Whether a line whose key (the bytes before its "=") is these length bytes
+// can ever be chosen: "default", or the key that some name of the locale
+// table forms, in full or as its language.
+bool isDescriptionKeyReachable(const char* key, size_t length);

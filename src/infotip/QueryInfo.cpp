@@ -7,18 +7,11 @@
 #include "infotip/Description.h"
 #include "text/LocaleNames.h"
 
-namespace {
-// The locale whose lines are tried when the thread's locale is not in the table.
-const char kFallbackLocale[] = "en_US";
-// An escaped n shows as a line break in the tooltip.
-const char kTipLineBreak[] = "\r\n";
-}  // namespace
-
 HRESULT makeInfoTip(IMalloc* allocator, const char* archivePath, PWSTR* ppwszTip) {
     CorePtr<WChar> tip;
     {
         CorePtr<char> locale(userLocaleName());
-        tip.reset(readDescription(archivePath, locale ? locale.get() : kFallbackLocale, kTipLineBreak));
+        tip.reset(readDescription(archivePath, locale ? locale.get() : TIP_FALLBACK_LOCALE, TIP_LINE_BREAK));
     }
     // Every way of having no text (no member, no matching line, a value that
     // is not UTF-8, no memory) gives the same answer.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -214,6 +215,39 @@ TEST(FindKeyLine, ReturnsTheWholeLineWithoutItsEnd) {
             << hexBytes(c.text);
 }
 
+TEST(ChooseDescriptionLine, TellsWhichKeyChoseTheLine) {
+    const std::string text = "default=D\nde=L\r\nde_AT=O\nfr=F";
+    const struct {
+        std::string text;
+        const char* locale;
+        DescriptionRule rule;
+        std::optional<std::string> line;
+    } cases[] = {
+        {text, "de_AT", kLocaleKeyLine, "de_AT=O"}, {text, "de_DE", kLanguageKeyLine, "de=L"},
+        {text, "ja_JP", kDefaultKeyLine, "default=D"}, {text, "", kDefaultKeyLine, "default=D"},
+        {"fr=F", "ja_JP", kNoDescriptionLine, std::nullopt}, {text, nullptr, kNoDescriptionLine, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        DescriptionChoice choice = chooseDescriptionLine(c.text.data(), c.text.size(), c.locale);
+        EXPECT_EQ(choice.rule, c.rule) << (c.locale ? c.locale : "null");
+        EXPECT_EQ(choice.line ? std::optional<std::string>(std::string(choice.line, choice.length)) : std::nullopt,
+                  c.line);
+    }
+}
+
+TEST(DescriptionKey, ReachableOnlyWhenALocaleNameFormsIt) {
+    const struct {
+        const char* key;
+        bool reachable;
+    } cases[] = {
+        {"default", true}, {"de_AT", true},  {"de", true},       {"no_NO", true},  {"iw", true},
+        {"zh_TW", true},   {"de-DE", false}, {"DE_de", false},   {"english", false}, {"Default", false},
+        {"", false},       {"en_U", false},  {"default ", false}, {"no_NO_NY", false}, {"xx_YY", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(isDescriptionKeyReachable(c.key, std::strlen(c.key)), c.reachable) << c.key;
+}
+
 TEST(DescriptionAllocation, EveryFailureGivesNullAndLeaksNothing) {
     const std::string text = "default=Hello\\nWorld\r\nde=Hallo\\t!\r\nde_AT=Servus\n";
     long failedAt = 0;
@@ -222,7 +256,7 @@ TEST(DescriptionAllocation, EveryFailureGivesNullAndLeaksNothing) {
                   std::string("de=Hallo\\t!"), &failedAt),
               1)
         << failedAt;
-    EXPECT_EQ(sweepExpecting([&] { return describe(text, "de_DE"); }, WString(u"Hallo\t!"), &failedAt), 3)
+    EXPECT_EQ(sweepExpecting([&] { return describe(text, "de_DE"); }, WString(u"Hallo\t!"), &failedAt), 2)
         << failedAt;
 }
 
