@@ -1,5 +1,7 @@
 #include "text/LocaleNames.h"
 
+#include <cstring>
+
 namespace {
 
 // Sorted by languageId for the binary search; names may repeat (ko_KR,
@@ -85,4 +87,11 @@ const LocaleName* localeNameTable(size_t* count) {
 const char* findLocaleName(uint32_t localeId) {
     const char* name = searchLocaleName(localeId & kLanguageIdMask);
     return name ? name : searchLocaleName(localeId & kPrimaryLanguageMask);
+}
+
+const LocaleName* findLocaleByName(const char* name) {
+    if (!name) return nullptr;
+    for (const LocaleName& entry : kLocaleNames)
+        if (std::strcmp(entry.name, name) == 0) return &entry;
+    return nullptr;
 }

@@ -17,6 +17,9 @@ const LocaleName* localeNameTable(size_t* count);
 // sort-order bits above are ignored. The result is a constant string.
 const char* findLocaleName(uint32_t localeId);
 
+// The first table entry whose name is exactly name, or null.
+const LocaleName* findLocaleByName(const char* name);
+
 #ifdef _WIN32
 // The calling thread's locale name (GetThreadLocale) as a new coreAlloc string,
 // or null when the table knows neither its language nor its primary language.

@@ -102,4 +102,17 @@ TEST(FindLocaleName, FindsEveryEntry) {
     }
 }
 
+TEST(FindLocaleByName, FirstEntryOfTheName) {
+    const struct {
+        const char* name;
+        uint16_t languageId;
+    } cases[] = {{"de_AT", 0x0C07}, {"ko_KR", 0x0412}, {"en", 0x0009}, {"no_NO_NY", 0x0814},
+                 {"de-DE", 0},      {"DE_de", 0},      {"", 0},         {"no_NO_N", 0}};
+    for (const auto& c : cases) {
+        const LocaleName* entry = findLocaleByName(c.name);
+        EXPECT_EQ(entry ? entry->languageId : 0, c.languageId) << c.name;
+    }
+    EXPECT_EQ(findLocaleByName(nullptr), nullptr);
+}
+
 }  // namespace
