@@ -12,23 +12,17 @@ namespace {
 // entry's worth of bytes, so a file of 6 + 16·n bytes is refused.
 constexpr uint32_t kDirectoryMinimum = kIconHeaderSize + kIconEntrySize;
 
-struct EntryFields {
-    uint8_t width;
-    uint32_t depth;
-    uint32_t imageSize;
-    uint32_t imageOffset;
-};
-
-// Reads entry index of a member whose header says there are count entries;
-// false when the entry does not lie inside the member.
-bool readEntry(const void* data, uint32_t length, uint32_t index, EntryFields* out) {
+// Reads entry index of a member; false when the entry does not lie inside it.
+bool readEntry(const void* data, uint32_t length, uint32_t index, IconEntry* out) {
     ByteCursor cursor(data, length);
     cursor.seek(uint64_t(kIconHeaderSize) + uint64_t(kIconEntrySize) * index);
     out->width = cursor.u8();
-    cursor.skip(3);  // height, colour count, reserved
-    uint32_t planes = cursor.u16le();
-    uint32_t bitCount = cursor.u16le();
-    out->depth = planes * bitCount;
+    out->height = cursor.u8();
+    out->colourCount = cursor.u8();
+    cursor.skip(1);  // reserved
+    out->planes = cursor.u16le();
+    out->bitCount = cursor.u16le();
+    out->depth = uint32_t(out->planes) * out->bitCount;
     out->imageSize = cursor.u32le();
     out->imageOffset = cursor.u32le();
     return cursor.ok();
@@ -43,6 +37,10 @@ bool nearerDepth(uint32_t a, uint32_t b, uint32_t wanted) {
     if (aBelow != bBelow) return aBelow;
     return aBelow ? a > b : a < b;
 }
+
+// A PNG stream's header chunk follows its eight-byte signature; the chunk's
+// first fields are the width and height, big-endian.
+constexpr uint32_t kPngWidthOffset = 16;
 
 bool isPngStream(const uint8_t* bits, uint32_t size) {
     static const uint8_t kPngStart[4] = {0x89, 'P', 'N', 'G'};
@@ -92,6 +90,8 @@ bool bitmapFitsItsBytes(const BitmapHeader& header, uint32_t size) {
     return rows == 0 || rowBytes <= (size - fixed) / rows;
 }
 
+bool sideIsIconSize(int64_t side) { return side >= 1 && side <= kMaxIconSide; }
+
 }  // namespace
 
 bool checkIconDirectory(const void* data, uint32_t length, IconDirectory* out) {
@@ -112,7 +112,7 @@ int chooseIconEntry(const IconDirectory& directory, uint32_t size, uint32_t want
     uint32_t ties = 0;
     int first = -1;
     for (uint32_t i = 0; i < directory.count; ++i) {
-        EntryFields e;
+        IconEntry e;
         if (!readEntry(directory.data, directory.length, i, &e)) return first;
         int64_t distance = int64_t(size) - int64_t(e.width);
         if (distance < 0) distance = -distance;
@@ -130,7 +130,7 @@ int chooseIconEntry(const IconDirectory& directory, uint32_t size, uint32_t want
     int chosen = first;
     uint32_t chosenDepth = 0;
     for (uint32_t i = uint32_t(first); i < directory.count; ++i) {
-        EntryFields e;
+        IconEntry e;
         readEntry(directory.data, directory.length, i, &e);
         int64_t distance = int64_t(size) - int64_t(e.width);
         if ((distance < 0 ? -distance : distance) != best) continue;
@@ -148,7 +148,7 @@ bool locateIconImage(const void* data, uint32_t length, int index, IconImage* ou
     header.skip(4);
     uint32_t count = header.u16le();
     if (!header.ok() || index < 0 || uint32_t(index) >= count) return false;
-    EntryFields e;
+    IconEntry e;
     if (!readEntry(data, length, uint32_t(index), &e)) return false;
     if (!rangeInside(e.imageOffset, e.imageSize, length)) return false;
     *out = {static_cast<const uint8_t*>(data) + e.imageOffset, e.imageSize};
@@ -166,11 +166,34 @@ bool planIconCreation(const IconImage& image, IconCreation* plan) {
     // can have, leave the choice of size to the image itself.
     bool png = isPngStream(image.bits, image.size);
     if (!png && !bitmapFitsItsBytes(header, image.size)) return false;
-    bool sized = !png && width >= 1 && width <= kMaxIconSide && height >= 1 && height <= kMaxIconSide;
+    bool sized = !png && sideIsIconSize(width) && sideIsIconSize(height);
     plan->desiredWidth = sized ? width : 0;
     plan->desiredHeight = sized ? height : 0;
     plan->secondAttempt = header.bitCount != 16;
     plan->needsAlignedCopy = (reinterpret_cast<uintptr_t>(image.bits) & 3u) != 0;
+    return true;
+}
+
+bool readIconEntry(const IconDirectory& directory, uint32_t index, IconEntry* out) {
+    return index < directory.count && readEntry(directory.data, directory.length, index, out);
+}
+
+bool isPngImage(const IconImage& image) { return isPngStream(image.bits, image.size); }
+
+bool iconImageSize(const IconImage& image, int32_t* width, int32_t* height) {
+    IconCreation plan;
+    if (!planIconCreation(image, &plan)) return false;
+    int64_t w = plan.desiredWidth;
+    int64_t h = plan.desiredHeight;
+    if (isPngImage(image)) {
+        ByteCursor header(image.bits, image.size);
+        header.seek(kPngWidthOffset);
+        w = header.u32be();
+        h = header.u32be();
+    }
+    if (!sideIsIconSize(w) || !sideIsIconSize(h)) return false;
+    *width = int32_t(w);
+    *height = int32_t(h);
     return true;
 }
 

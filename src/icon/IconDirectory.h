@@ -21,6 +21,18 @@ struct IconDirectory {
     uint32_t count;
 };
 
+// One directory entry as the file states it.
+struct IconEntry {
+    uint8_t width;  // the width byte: 0 counts as 0 (a 256-pixel image)
+    uint8_t height;
+    uint8_t colourCount;
+    uint16_t planes;
+    uint16_t bitCount;
+    uint32_t depth;  // planes × bit count, what the choice compares
+    uint32_t imageSize;
+    uint32_t imageOffset;
+};
+
 // One entry's image inside the member buffer.
 struct IconImage {
     const uint8_t* bits;
@@ -49,6 +61,9 @@ constexpr int32_t kMaxIconSide = 256;
 // one entry, and room for the header, every entry and 16 bytes more.
 bool checkIconDirectory(const void* data, uint32_t length, IconDirectory* out);
 
+// Entry index of a checked directory; false when index is not an entry.
+bool readIconEntry(const IconDirectory& directory, uint32_t index, IconEntry* out);
+
 // Index of the best entry for one requested size and wanted depth: nearest
 // width first; among equally near entries the exact depth (lowest index), else
 // the deepest below the wanted depth, else the shallowest above it, equal
@@ -63,6 +78,14 @@ bool locateIconImage(const void* data, uint32_t length, int index, IconImage* ou
 // image is too short to hold a bitmap header, or when its header claims more
 // colour table, colour bits or mask than the image holds: it gives no icon.
 bool planIconCreation(const IconImage& image, IconCreation* plan);
+
+// Whether the image is a PNG stream rather than a bitmap.
+bool isPngImage(const IconImage& image);
+// The size of the icon made from the image, which is always the image's own:
+// a bitmap's header width and half its height, a PNG's header size. False
+// when the image gives no icon (planIconCreation) or states no size that an
+// icon can have.
+bool iconImageSize(const IconImage& image, int32_t* width, int32_t* height);
 
 // Bits per pixel aimed at on the running system: 32 when both the major
 // version is at least 5 and the minor version at least 1, otherwise 24.

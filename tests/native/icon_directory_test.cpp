@@ -256,6 +256,52 @@ TEST(IconDirectory, PlanTakesTheImagesOwnSizeAndGuardsAgainstNonSizes) {
     }
 }
 
+TEST(IconDirectory, EntryFieldsAsTheFileStatesThem) {
+    std::string file = iconFile({{48, 1, 32, 10, 60}, {0, 2, 4, 7, 9}});
+    IconDirectory d = checked(file);
+    IconEntry e = {};
+    ASSERT_TRUE(readIconEntry(d, 0, &e));
+    EXPECT_EQ(e.width, 48);
+    EXPECT_EQ(e.height, 48);
+    EXPECT_EQ(e.depth, 32u);
+    EXPECT_EQ(e.imageSize, 10u);
+    EXPECT_EQ(e.imageOffset, 60u);
+    ASSERT_TRUE(readIconEntry(d, 1, &e));
+    EXPECT_EQ(e.width, 0);
+    EXPECT_EQ(e.planes * e.bitCount, 8);
+    EXPECT_EQ(e.depth, 8u);
+    EXPECT_FALSE(readIconEntry(d, 2, &e));
+}
+
+TEST(IconDirectory, ImageSizeIsTheBitmapsOrThePngsOwn) {
+    auto png = [](uint32_t side, size_t tail) {
+        std::string s("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+        s += char(side >> 24), s += char(side >> 16), s += char(side >> 8), s += char(side);
+        s += s.substr(16, 4);
+        return s + std::string(tail, '\0');
+    };
+    const struct {
+        const char* name;
+        std::string image;
+        bool png;
+        int32_t side;  // 0: no size an icon can have
+    } cases[] = {
+        {"Bitmap", bitmapHeader(32, 64, 32), false, 32},   {"Png", png(48, 40), true, 48},
+        {"Png256", png(256, 40), true, 256},               {"PngTooWide", png(300, 40), true, 0},
+        {"PngTooShortToUse", png(48, 4), true, 0},          {"BitmapTooWide", bitmapHeader(300, 600, 32), false, 0},
+        {"BitmapTooShort", bitmapHeader(32, 64, 32).substr(0, 39), false, 0},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> bytes(c.image.begin(), c.image.end());
+        IconImage image = {bytes.data(), uint32_t(bytes.size())};
+        EXPECT_EQ(isPngImage(image), c.png) << c.name;
+        int32_t width = 0, height = 0;
+        EXPECT_EQ(iconImageSize(image, &width, &height), c.side != 0) << c.name;
+        EXPECT_EQ(width, c.side) << c.name;
+        EXPECT_EQ(height, c.side) << c.name;
+    }
+}
+
 TEST(IconDirectory, PlanAsksForACopyOnlyOffAFourByteBoundary) {
     std::string header = bitmapImage(16, 32, 32);
     std::vector<uint32_t> storage(header.size() / 4 + 2);  // four-byte aligned

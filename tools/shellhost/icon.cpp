@@ -19,7 +19,6 @@
 #include "Host.h"
 #include "Picture.h"
 #include "archive/ArchiveReader.h"
-#include "base/ByteCursor.h"
 #include "diag/Config.h"
 #include "icon/ArchiveIcons.h"
 #include "icon/IconDirectory.h"
@@ -87,10 +86,10 @@ void addArchiveCandidates(const std::wstring& jar, std::vector<Candidate>* out) 
     if (!member.present() || !checkIconDirectory(member.data(), member.length(), &directory)) return;
     for (uint32_t i = 0; i < directory.count; ++i) {
         IconImage image;
-        if (!locateIconImage(member.data(), member.length(), int(i), &image)) continue;
-        ByteCursor entry(member.data(), member.length());
-        entry.seek(kIconHeaderSize + kIconEntrySize * i + 4);
-        uint32_t depth = uint32_t(entry.u16le()) * entry.u16le();
+        IconEntry entry;
+        if (!readIconEntry(directory, i, &entry) ||
+            !locateIconImage(member.data(), member.length(), int(i), &image))
+            continue;
         // Each entry made the way the handler makes it, at the image's own size.
         HICON icon = createIconFromImage(image);
         if (!icon) continue;
@@ -98,7 +97,7 @@ void addArchiveCandidates(const std::wstring& jar, std::vector<Candidate>* out) 
         DestroyIcon(icon);
         wchar_t text[96];
         swprintf(text, 96, L"stage 1, the jar's icon.ico entry %u (%dx%d, %u bpp)", i, c.look.width, c.look.height,
-                 depth);
+                 entry.depth);
         c.stage = text;
         out->push_back(c);
     }
