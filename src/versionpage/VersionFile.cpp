@@ -36,9 +36,11 @@ bool sameName(const char* known, const WChar* name, size_t nameLength) {
 
 }  // namespace
 
-VersionList* parseVersionList(const char* bytes, size_t length) {
+VersionList* parseVersionList(const char* bytes, size_t length, size_t* memberLines) {
     LineArray<char> lines(splitMetadataLines(bytes, length, kVersionLineBreak));
     if (!lines) return nullptr;
+    if (memberLines)
+        for (*memberLines = 0; lines.get()[*memberLines];) ++*memberLines;
     return reinterpret_cast<VersionList*>(mapLines(lines.get(), decodeLine, nullptr));
 }
 
@@ -70,4 +72,18 @@ VersionField versionFieldOf(const WChar* name, size_t nameLength) {
     for (const WellKnownName& known : kWellKnownNames)
         if (sameName(known.name, name, nameLength)) return known.field;
     return kNoVersionField;
+}
+
+int versionFieldLine(const VersionList* list, VersionField field) {
+    int found = -1;
+    // Every line with the name sets the field in turn, so the last one shows.
+    for (size_t i = 0; list && list[i]; ++i)
+        if (versionFieldOf(list[i], splitVersionLine(list[i]).nameLength) == field) found = int(i);
+    return found;
+}
+
+const char* versionFieldName(VersionField field) {
+    for (const WellKnownName& known : kWellKnownNames)
+        if (known.field == field) return known.name;
+    return nullptr;
 }

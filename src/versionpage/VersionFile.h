@@ -17,8 +17,10 @@
 // is that array. It may hold no lines at all.
 typedef WChar* VersionList;
 
-// The member's bytes parsed into a new list; null when memory runs out.
-VersionList* parseVersionList(const char* bytes, size_t length);
+// The member's bytes parsed into a new list; null when memory runs out. With
+// memberLines given, it receives the number of non-empty lines the member
+// has, so a list shorter than that ended at a line that is not UTF-8.
+VersionList* parseVersionList(const char* bytes, size_t length, size_t* memberLines = nullptr);
 // The archive's version member parsed into a new list; null when the member is
 // missing, empty or unreadable, or memory runs out.
 VersionList* readVersionList(const char* archivePath);
@@ -41,3 +43,10 @@ VersionItem splitVersionLine(WChar* line);
 enum VersionField { kNoVersionField, kFileVersionField, kDescriptionField, kCopyrightField };
 // Exact, case-sensitive comparison of the whole name.
 VersionField versionFieldOf(const WChar* name, size_t nameLength);
+// The name that fills a field: "Version", "Description" or "Copyright".
+const char* versionFieldName(VersionField field);
+// The fields of the page, in the order they stand on it.
+constexpr VersionField kVersionFields[] = {kFileVersionField, kDescriptionField, kCopyrightField};
+// Index of the line whose value a field shows: the last line with its name,
+// or -1 when no line has it.
+int versionFieldLine(const VersionList* list, VersionField field);

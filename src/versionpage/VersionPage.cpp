@@ -106,9 +106,13 @@ void fillVersionPage(HWND hwndDlg, velShellPropSheetExt* ext) {
         LRESULT index = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(*line));
         if (index >= 0)
             SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(item.value));
-        if (int field = fieldControl(versionFieldOf(*line, item.nameLength)))
-            SetDlgItemTextW(hwndDlg, field, item.value ? item.value : L"");
         if (equals) *equals = '=';
+    }
+    for (VersionField field : kVersionFields) {
+        int line = versionFieldLine(ext->pVersionList, field);
+        if (line < 0) continue;
+        WChar* value = splitVersionLine(ext->pVersionList[line]).value;
+        SetDlgItemTextW(hwndDlg, fieldControl(field), value ? value : L"");
     }
     SendMessageW(list, LB_SETCURSEL, 0, 0);
     SendMessageW(hwndDlg, WM_COMMAND, MAKEWPARAM(IDC_VERSION_ITEMS, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));

@@ -9,3 +9,7 @@
 #define IDC_VERSION_FILEVERSION 13139
 #define IDC_VERSION_DESCRIPTION 13140
 #define IDC_VERSION_COPYRIGHT 13141
+// The labels of the three fields, as the page shows them.
+#define VERSION_LABEL_FILEVERSION "File version:"
+#define VERSION_LABEL_DESCRIPTION "Description:"
+#define VERSION_LABEL_COPYRIGHT "Copyright:"

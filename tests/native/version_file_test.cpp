@@ -112,6 +112,24 @@ TEST(VersionItem, NameValueAndField) {
     }
 }
 
+// The line a field shows is the last one with its name; the member's own
+// line count tells where decoding stopped.
+TEST(VersionFieldLine, LastLineWithTheNameFillsTheField) {
+    const std::string text = "Version=1\nversion=x\nDescription\nVersion=2\nCopyright=c\nVendor=Caf\xE9\nA=b\n";
+    size_t memberLines = 0;
+    VersionList* list = parseVersionList(text.data(), text.size(), &memberLines);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(memberLines, 7u);
+    EXPECT_EQ(versionLineCount(list), 5u);
+    EXPECT_EQ(versionFieldLine(list, kFileVersionField), 3);
+    EXPECT_EQ(versionFieldLine(list, kDescriptionField), 2);
+    EXPECT_EQ(versionFieldLine(list, kCopyrightField), 4);
+    EXPECT_EQ(versionFieldLine(nullptr, kCopyrightField), -1);
+    freeVersionList(&list);
+    EXPECT_STREQ(versionFieldName(kFileVersionField), "Version");
+    EXPECT_STREQ(versionFieldName(kCopyrightField), "Copyright");
+}
+
 // Members read out of jars made by the JDK's jar and Info-ZIP zip.
 struct JarCase {
     const char* jar;
