@@ -6,9 +6,9 @@
 
 bool parseStartOptions(const char* bytes, size_t length, StartOptions* options) {
     if (!bytes || length == 0) return false;
-    options->namesInListFile = false;
     LineArray<char> lines(splitMetadataLines(bytes, length, START_OPTIONS_LINE_BREAK));
-    if (lines) options->namesInListFile = findLineIndexByPrefix(lines.get(), START_OPTION_NAMES_IN_LIST_FILE) >= 0;
+    options->listFileLine = lines ? findLineIndexByPrefix(lines.get(), START_OPTION_NAMES_IN_LIST_FILE) : -1;
+    options->namesInListFile = options->listFileLine >= 0;
     return true;
 }
 

@@ -15,6 +15,8 @@
 
 struct StartOptions {
     bool namesInListFile;
+    // The first non-empty line that asked for it (counted from 0), or -1.
+    int listFileLine;
 };
 
 // Options from the member's text. False (no options) for an empty text; all

@@ -40,11 +40,17 @@ const OptionsCase kOptionsCases[] = {
 
 TEST(ParseStartOptions, OnlyALineBeginningWithTheKeyAsksForTheListFile) {
     for (const OptionsCase& c : kOptionsCases) {
-        StartOptions options = {true};
+        StartOptions options = {true, 0};
         bool has = parseStartOptions(c.text.data(), c.text.size(), &options);
         EXPECT_EQ(has, c.hasOptions) << c.label;
         if (has) { EXPECT_EQ(options.namesInListFile, c.namesInListFile) << c.label; }
+        if (has) { EXPECT_EQ(options.listFileLine >= 0, c.namesInListFile) << c.label; }
     }
+    // The line is counted among the non-empty lines, from 0.
+    StartOptions options = {};
+    const std::string text = kOptionsCases[4].text;
+    ASSERT_TRUE(parseStartOptions(text.data(), text.size(), &options));
+    EXPECT_EQ(options.listFileLine, 1);
 }
 
 TEST(ParseStartOptions, NoMemoryLeavesTheOptionsOffAndLeaksNothing) {
@@ -52,7 +58,7 @@ TEST(ParseStartOptions, NoMemoryLeavesTheOptionsOffAndLeaksNothing) {
     long run = 0;
     long points = sweepAllocationFailures([&] {
         ++run;
-        StartOptions options = {true};
+        StartOptions options = {true, 0};
         bool has = parseStartOptions(text.data(), text.size(), &options);
         bool failureReached = allocationCount() >= run;
         return has && options.namesInListFile == !failureReached;
@@ -77,7 +83,7 @@ const ArchiveCase kArchiveCases[] = {
 
 TEST(ReadStartOptions, ArchivesMadeByJarZipAndZipfile) {
     for (const ArchiveCase& c : kArchiveCases) {
-        StartOptions options = {false};
+        StartOptions options = {false, 0};
         bool has = readStartOptions(fixturePath(std::string("drop/") + c.jar).c_str(), &options);
         EXPECT_EQ(has, c.hasOptions) << c.jar;
         if (has) { EXPECT_EQ(options.namesInListFile, c.namesInListFile) << c.jar; }
