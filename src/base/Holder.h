@@ -3,6 +3,8 @@
 // a line array, a member buffer, a registry key, a locked global memory block.
 // Each kind gets a small traits struct and a one-line alias next to the code
 // that defines its close function.
+#include <cstdio>
+
 #include "base/CoreAlloc.h"
 
 template <typename Traits>
@@ -58,3 +60,11 @@ struct CoreFreeTraits {
 // A block from coreAlloc.
 template <typename T>
 using CorePtr = Holder<CoreFreeTraits<T>>;
+
+// A C stream, closed with fclose.
+struct StdioFileTraits {
+    using Type = FILE*;
+    static Type invalid() { return nullptr; }
+    static void close(Type f) { fclose(f); }
+};
+using StdioFile = Holder<StdioFileTraits>;

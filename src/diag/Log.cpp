@@ -11,13 +11,6 @@
 
 namespace {
 
-struct StdioFileTraits {
-    using Type = FILE*;
-    static Type invalid() { return nullptr; }
-    static void close(Type f) { fclose(f); }
-};
-using StdioFile = Holder<StdioFileTraits>;
-
 FILE* openLogFile() { return fopen(LOG_FILE_PATH, "ab"); }
 
 // The platform runtime's measuring and formatting passes, in both widths: in
