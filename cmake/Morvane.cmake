@@ -63,8 +63,9 @@ function(morvane_define_libraries)
   else()
     # Unit tests run the core under ASan and UBSan.
     morvane_core_variant(morvane_core COMPILE ${MORVANE_SANITIZE} LINK ${MORVANE_SANITIZE})
-    # Benchmarks measure the core as it ships: optimised, no sanitizers.
-    morvane_core_variant(morvane_core_bench COMPILE -O2)
+    # The core as it ships: optimised, no sanitizers. The benchmarks measure
+    # it and the inspect tool is built on it.
+    morvane_core_variant(morvane_core_release COMPILE -O2)
     if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
       morvane_core_variant(morvane_core_fuzz
         COMPILE -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
