@@ -1,0 +1,142 @@
+// The icon: the entries of the jar's icon file and the entry the extension's
+// own rule picks for each size and colour depth the shell asks for.
+#include <filesystem>
+#include <fstream>
+
+#include "Inspect.h"
+#include "icon/IconDirectory.h"
+
+namespace {
+
+// The sizes the shell asks for, and what for.
+const struct {
+    uint32_t size;
+    const char* use;
+} kRequests[] = {
+    {16, "small, 100 %"}, {20, "small, 125 %"},         {24, "small, 150 %"},
+    {32, "large, 100 %; small, 200 %"},                  {40, "large, 125 %"},
+    {48, "large, 150 %; medium icons"},                  {64, "large, 200 %"},
+    {256, "extra large icons"},
+};
+// Windows XP and later aim at 32 bits per pixel, older ones at 24.
+const uint32_t kDepths[] = {32, 24};
+
+struct EntryFacts {
+    IconEntry entry;
+    IconImage image;
+    bool located;
+    bool usable;  // the extension makes an icon of it
+    bool png;
+    int32_t width;
+    int32_t height;
+};
+
+std::string sizeText(int32_t width, int32_t height) { return std::to_string(width) + "x" + std::to_string(height); }
+
+EntryFacts factsOf(const IconDirectory& directory, uint32_t index) {
+    EntryFacts f = {};
+    readIconEntry(directory, index, &f.entry);
+    f.located = locateIconImage(directory.data, directory.length, int(index), &f.image);
+    IconCreation plan;
+    f.usable = f.located && planIconCreation(f.image, &plan);
+    f.png = f.located && isPngImage(f.image);
+    if (!f.located || !iconImageSize(f.image, &f.width, &f.height)) f.width = f.height = 0;
+    return f;
+}
+
+// The entry as an icon file of its own, which any icon viewer opens.
+bool writeSingleIcon(const std::string& path, const EntryFacts& f) {
+    std::string file;
+    auto put16 = [&file](uint32_t v) { file += char(v & 0xFF), file += char((v >> 8) & 0xFF); };
+    put16(0), put16(kIconFileTypeIcon), put16(1);
+    file += char(f.entry.width), file += char(f.entry.height), file += char(f.entry.colourCount), file += '\0';
+    put16(f.entry.planes), put16(f.entry.bitCount);
+    put16(f.image.size), put16(f.image.size >> 16);
+    put16(kIconHeaderSize + kIconEntrySize), put16(0);
+    file.append(reinterpret_cast<const char*>(f.image.bits), f.image.size);
+    std::ofstream out(std::filesystem::u8path(path), std::ios::binary);
+    return bool(out.write(file.data(), std::streamsize(file.size())));
+}
+
+// Writes a chosen entry once into the folder and names the file in its row.
+void extract(const Jar& jar, const std::string& folder, const EntryFacts& f, Json& row) {
+    if (!f.usable || row.contains("file")) return;
+    std::error_code error;
+    std::filesystem::path dir = std::filesystem::u8path(folder);
+    std::filesystem::create_directories(dir, error);
+    std::string name = jar.baseName + "-entry" + row["entry"].dump() + ".ico";
+    std::string path = (dir / std::filesystem::u8path(name)).u8string();
+    row["file"] = writeSingleIcon(path, f) ? Json(path) : Json(nullptr);
+}
+
+void checkEntries(const std::vector<EntryFacts>& facts, const Json& requests, Json& report) {
+    auto where = [](size_t i) { return std::string(MEMBER_ICON) + " entry " + std::to_string(i); };
+    for (uint32_t wanted : {16u, 32u}) {
+        bool has = false;
+        for (const EntryFacts& f : facts) has = has || f.entry.width == wanted;
+        if (has) continue;
+        std::string why = "Windows does not scale icons";
+        for (const Json& r : requests)
+            if (r["size"] == wanted && r["depth"] == kDepths[0] && !r["shownAs"].is_null())
+                why = "a " + std::to_string(wanted) + "-pixel request gets entry " + r["entry"].dump() +
+                      ", shown at " + r["shownAs"].get<std::string>() + ": Windows does not scale it";
+        addProblem(report, MEMBER_ICON, "has no " + sizeText(wanted, wanted) + " entry", why);
+    }
+    for (size_t i = 0; i < facts.size(); ++i) {
+        const EntryFacts& f = facts[i];
+        if (!f.usable) {
+            addProblem(report, where(i),
+                       f.located ? "is too short to hold an image" : "has an image outside the icon file",
+                       "a size that picks this entry gets no icon from the jar");
+            continue;
+        }
+        bool bitmapBeside = false;
+        for (const EntryFacts& other : facts) bitmapBeside = bitmapBeside || (!other.png && other.entry.width == f.entry.width);
+        if (f.png && !bitmapBeside)
+            addProblem(report, where(i), "is PNG only (" + sizeText(f.width, f.height) + ")",
+                       "it is shown at its own size, and Windows XP cannot draw it: add a bitmap entry of this size");
+        if (f.entry.width != 0 && f.width != 0 && f.width != f.entry.width)
+            addProblem(report, where(i),
+                       "says it is " + std::to_string(f.entry.width) + " pixels wide, but its image is " +
+                           sizeText(f.width, f.height),
+                       "it is picked as " + std::to_string(f.entry.width) + " and shown at its image's size");
+    }
+}
+
+}  // namespace
+
+void inspectIcon(const Jar& jar, const Options& options, Json& report) {
+    Json section = Json::object();
+    JarMember member(jar, MEMBER_ICON, section, report);
+    IconDirectory directory;
+    if (member.present() && !checkIconDirectory(member.data(), member.length(), &directory)) {
+        section["iconFile"] = false;
+        addProblem(report, MEMBER_ICON, "is not an icon file the extension accepts",
+                   "it needs type 1, at least one entry and room for every entry: the jar shows no icon of its own");
+    } else if (member.present()) {
+        std::vector<EntryFacts> facts;
+        Json entries = Json::array();
+        for (uint32_t i = 0; i < directory.count; ++i) {
+            facts.push_back(factsOf(directory, i));
+            const EntryFacts& f = facts.back();
+            entries.push_back({{"entry", i}, {"width", f.entry.width}, {"height", f.entry.height},
+                               {"depth", f.entry.depth}, {"format", f.png ? "PNG" : "bitmap"},
+                               {"bytes", f.entry.imageSize}, {"usable", f.usable},
+                               {"shownAs", f.usable && f.width ? Json(sizeText(f.width, f.height)) : Json(nullptr)}});
+        }
+        Json requests = Json::array();
+        for (const auto& request : kRequests)
+            for (uint32_t depth : kDepths) {
+                int chosen = chooseIconEntry(directory, request.size, depth);
+                Json row = {{"size", request.size}, {"use", request.use}, {"depth", depth}, {"entry", chosen}};
+                row["shownAs"] = chosen >= 0 ? entries[size_t(chosen)]["shownAs"] : Json(nullptr);
+                requests.push_back(row);
+                if (chosen >= 0 && !options.extractDir.empty())
+                    extract(jar, options.extractDir, facts[size_t(chosen)], entries[size_t(chosen)]);
+            }
+        section["entries"] = entries;
+        section["requests"] = requests;
+        checkEntries(facts, requests, report);
+    }
+    report["icon"] = section;
+}

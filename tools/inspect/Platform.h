@@ -1,0 +1,28 @@
+#pragma once
+// What the inspect tool needs from the system it runs on. The tool's own text
+// is UTF-8 throughout; "system text" is what the shell extension gets paths in:
+// the ANSI code page on Windows, plain bytes elsewhere.
+#include <string>
+
+#include "base/WideChar.h"
+
+// Runs the tool with its arguments as UTF-8 (the platform's main calls it).
+int runInspect(int argc, char** argv);
+
+// Why the path cannot be read as a jar ("no such file", "a folder", "a FIFO
+// (named pipe)", ...), or empty when it names a regular file. Checked before
+// anything opens it, so that a FIFO or a device never blocks the tool.
+std::string whyNotARegularFile(const std::string& path);
+// The full path as the shell hands it to the extension, in system text; false
+// when the path cannot be written in system text at all.
+bool shellPathOf(const std::string& path, std::string* systemPath);
+// System text -> a new coreAlloc wide string, or null.
+WChar* systemTextToWide(const char* text);
+// UTF-8 -> system text; false when a character has no form in it.
+bool utf8ToSystemText(const std::string& utf8, std::string* systemText);
+// The locale name the tooltip lookup gets for this user, and how it was found.
+std::string userLocaleName(std::string* how);
+// The folder where the name list file would be made, with its separator.
+std::string tempFolderShown();
+// Makes stdout and stderr take UTF-8 bytes as they are.
+void prepareOutput();
