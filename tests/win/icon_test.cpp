@@ -27,13 +27,6 @@ std::string stage2Icon() { return fixturePath("icons/dir,with,commas/stage2.ico"
 
 UINT sizes(UINT large, UINT small) { return MAKELONG(large, small); }
 
-uint32_t runningDepth() {
-    OSVERSIONINFOA v = {};
-    v.dwOSVersionInfoSize = sizeof(v);
-    GetVersionExA(&v);
-    return wantedColourDepth(v.dwMajorVersion, v.dwMinorVersion);
-}
-
 ::testing::AssertionResult looksLike(HICON icon, int size, COLORREF colour) {
     IconPixels p = readIconPixels(icon);
     if (p.valid && p.width == size && p.height == size && p.centre() == colour)

@@ -78,6 +78,13 @@ ExtractResult extractThroughShell(const std::string& path, UINT nIconSize, bool 
     return r;
 }
 
+uint32_t runningDepth() {
+    OSVERSIONINFOA v = {};
+    v.dwOSVersionInfoSize = sizeof(v);
+    GetVersionExA(&v);
+    return wantedColourDepth(v.dwMajorVersion, v.dwMinorVersion);
+}
+
 IconHandle loadModuleIconAt(int size) {
     return IconHandle(static_cast<HICON>(LoadImageA(dll().module(), MAKEINTRESOURCEA(1), IMAGE_ICON, size, size, 0)));
 }

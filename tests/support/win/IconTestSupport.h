@@ -49,6 +49,9 @@ struct ExtractResult {
 ExtractResult extractThroughShell(const std::string& path, UINT nIconSize, bool askLarge = true,
                                   bool askSmall = true);
 
+// The colour depth the handler aims at on the running system.
+uint32_t runningDepth();
+
 // The module's icon group 1 at a size, loaded from the DLL under test.
 IconHandle loadModuleIconAt(int size);
 
