@@ -17,7 +17,7 @@ fi
 BUILD="$root/build/win32"
 echo "== building the Windows tree ($BUILD)"
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
-ninja -C "$BUILD" Morvane shellhost >/dev/null
+ninja -C "$BUILD" Morvane shellhost morvane-inspect >/dev/null
 
 . scripts/wine-env.sh "$BUILD"
 DEMO_OUT="$BUILD/demo"

@@ -123,8 +123,12 @@ void versionPage(Text& t, const Json& section) {
     for (const auto& [label, field] : section["fields"].items())
         t.row("  ", {{label, 14}}, field.is_null() ? "(empty)" : str(field["value"]) + "   (line " + str(field["line"]) + ")");
     t.line("  rows, in the order the list shows them:");
+    // A byte-order mark before a name is invisible, and it is why the name fills no field.
+    auto shownName = [](std::string name) {
+        return name.rfind("\xEF\xBB\xBF", 0) == 0 ? "<byte-order mark>" + name.substr(3) : name;
+    };
     for (const Json& r : section["rows"])
-        t.row("    ", {{"line " + str(r["line"]), 8}, {str(r["name"]), 14}},
+        t.row("    ", {{"line " + str(r["line"]), 8}, {shownName(str(r["name"])), 14}},
               r["value"].is_null() ? "(no value)" : str(r["value"]));
     if (section.contains("rowsNotListed")) t.line("    and " + str(section["rowsNotListed"]) + " more rows");
 }
