@@ -286,9 +286,9 @@ TEST(IconDirectory, ImageSizeIsTheBitmapsOrThePngsOwn) {
         bool png;
         int32_t side;  // 0: no size an icon can have
     } cases[] = {
-        {"Bitmap", bitmapHeader(32, 64, 32), false, 32},   {"Png", png(48, 40), true, 48},
+        {"Bitmap", bitmapImage(32, 64, 32), false, 32},   {"Png", png(48, 40), true, 48},
         {"Png256", png(256, 40), true, 256},               {"PngTooWide", png(300, 40), true, 0},
-        {"PngTooShortToUse", png(48, 4), true, 0},          {"BitmapTooWide", bitmapHeader(300, 600, 32), false, 0},
+        {"PngTooShortToUse", png(48, 4), true, 0},          {"BitmapTooWide", bitmapImage(300, 600, 32), false, 0},
         {"BitmapTooShort", bitmapHeader(32, 64, 32).substr(0, 39), false, 0},
     };
     for (const auto& c : cases) {
