@@ -2,7 +2,9 @@
 # usage: . scripts/wine-env.sh BUILD_DIR
 _build=$(cd "${1:?wine-env.sh needs the build dir}" && pwd)
 export WINEPREFIX="$_build/wineprefix"
-export WINEARCH=win32
+# The prefix has the bitness of the tree's programs (the file is written by
+# CMake): a 64-bit prefix runs the 32-bit programs too, under WoW64.
+export WINEARCH=$(cat "$_build/wine-arch" 2>/dev/null || echo win32)
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe,mscoree,mshtml=d"
 unset _build

@@ -8,9 +8,10 @@
 
 namespace {
 // The page description is handed over in the size that every shell since
-// Windows 2000 reads: up to and including pszHeaderSubTitle.
+// Windows 2000 reads: up to and including pszHeaderSubTitle. The fields are
+// pointers from hInstance on, so the size follows the pointer size.
 constexpr UINT kPageDescriptionSize = offsetof(PROPSHEETPAGEW, pszHeaderSubTitle) + sizeof(LPCWSTR);
-static_assert(kPageDescriptionSize == 48, "page description up to pszHeaderSubTitle");
+static_assert(kPageDescriptionSize == (sizeof(void*) == 4 ? 48 : 88), "page description up to pszHeaderSubTitle");
 }  // namespace
 
 STDMETHODIMP velShellPropSheetExt::AddPages(LPFNSVADDPROPSHEETPAGE pfnAddPage, LPARAM lParam) {
