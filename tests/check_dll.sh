@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# check_dll.sh Morvane.dll: the DLL exports exactly the four COM entry points by
-# name and imports nothing but Windows system DLLs.
+# check_dll.sh Morvane.dll OBJDUMP FORMAT: the DLL is of the tree's bitness
+# (FORMAT as objdump names it: pei-i386, pei-x86-64), exports exactly the four
+# COM entry points by their plain names and imports nothing but Windows system
+# DLLs.
 set -euo pipefail
-dll=$1
-dump=$(i686-w64-mingw32-objdump -p "$dll")
+dll=$1 objdump=$2 format=$3
+dump=$("$objdump" -p "$dll")
+got_format=$(sed -n 's/.*file format \(.*\)$/\1/p' <<<"$dump" | head -1)
+if [ "$got_format" != "$format" ]; then echo "file format: got '$got_format', want '$format'"; exit 1; fi
 exports=$(awk '/\[Ordinal\/Name Pointer\] Table/{f=1;next} f&&/^[ \t]*\[/{print $NF;next} f{exit}' <<<"$dump" | sort | tr '\n' ' ')
 want="DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer "
 if [ "$exports" != "$want" ]; then echo "exports: got '$exports', want '$want'"; exit 1; fi
@@ -12,5 +16,6 @@ allowed=" KERNEL32.DLL USER32.DLL ADVAPI32.DLL SHELL32.DLL OLE32.DLL COMCTL32.DL
 for d in $imports; do
   case "$allowed" in *" $d "*) ;; *) echo "imports a non-system DLL: $d (all: $imports)"; exit 1;; esac
 done
+echo "format: $got_format"
 echo "exports: $exports"
 echo "imports: $imports"

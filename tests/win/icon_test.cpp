@@ -277,8 +277,10 @@ TEST_F(IconTest, EachStageLogsTheHandlesItLeaves) {
     setConfigString(CONFIG_DEBUG_LOG, "1");
     setConfigString(CONFIG_DEFAULT_ICON, stage2Icon() + ",0");
     auto handle = [](HICON h) {
-        char text[16];
-        _snprintf(text, sizeof(text), "%p", static_cast<void*>(h));  // the log's own formatting
+        // The full pointer: every hexadecimal digit of its width, upper case.
+        char text[2 * sizeof(void*) + 1];
+        snprintf(text, sizeof(text), "%0*llX", int(2 * sizeof(void*)),
+                 static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(h)));
         return std::string(text);
     };
     auto stageLine = [](int stage, const std::string& name, const std::string& sm, const std::string& large) {
