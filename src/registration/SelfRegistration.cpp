@@ -58,6 +58,33 @@ void showFailureBox(const char* text) {
 // Jar icons refresh at once instead of after the next restart of the shell.
 void notifyAssociationsChanged() { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr); }
 
+// The registry view that the DLL of the other bitness registers in, or 0 where
+// there is none: 64-bit Windows keeps the class keys and HKLM\SOFTWARE twice,
+// once for 32-bit and once for 64-bit programs, and 32-bit Windows once.
+REGSAM otherRegistryView() {
+#ifdef _WIN64
+    return KEY_WOW64_32KEY;
+#else
+    // Looked up rather than imported: systems before it have no 64-bit view.
+    typedef BOOL(WINAPI * IsWow64ProcessFn)(HANDLE, PBOOL);
+    auto isWow64Process = reinterpret_cast<IsWow64ProcessFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
+    BOOL wow64 = FALSE;
+    return isWow64Process && isWow64Process(GetCurrentProcess(), &wow64) && wow64 ? KEY_WOW64_64KEY : 0;
+#endif
+}
+
+// Whether the DLL of the other bitness is registered: 64-bit Explorer loads
+// only the 64-bit DLL and 32-bit programs only the 32-bit one, and both reach
+// the class through the same handler keys of the jar file type.
+bool registeredInOtherView() {
+    REGSAM view = otherRegistryView();
+    if (view == 0) return false;
+    RegKey server;
+    return RegOpenKeyExA(HKEY_CLASSES_ROOT, INPROC_SERVER_KEY_PATH, 0, KEY_READ | view, server.put()) ==
+           ERROR_SUCCESS;
+}
+
 }  // namespace
 
 LONG registerClassKey() {
@@ -150,7 +177,9 @@ STDAPI DllRegisterServer() {
 }
 
 STDAPI DllUnregisterServer() {
-    LONG handlers = unregisterFileTypeHandlers();
+    // The handler keys and the default icon are shared by both views: they
+    // stay while the other DLL still serves its programs through them.
+    LONG handlers = registeredInOtherView() ? 0 : unregisterFileTypeHandlers();
     LONG approval = updateApprovedList(ApprovalChange::remove);
     LONG classKey = unregisterClassKey();
     notifyAssociationsChanged();
