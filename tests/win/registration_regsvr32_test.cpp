@@ -17,24 +17,7 @@ std::string besideThisProgram(const char* file) {
     return dir.substr(0, dir.find_last_of('\\') + 1) + file;
 }
 
-// Runs regsvr32 with the arguments and returns its exit code.
-DWORD runRegsvr32(const std::string& arguments) {
-    std::string command = "regsvr32.exe " + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        ADD_FAILURE() << "cannot start " << command << " (error " << GetLastError() << ")";
-        return DWORD(-1);
-    }
-    DWORD code = DWORD(-1);
-    if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
-
-std::string quoted(const std::string& path) { return "\"" + path + "\""; }
+DWORD runRegsvr32(const std::string& arguments) { return runProgram("regsvr32.exe " + arguments); }
 
 class Regsvr32Test : public ::testing::Test {
 protected:

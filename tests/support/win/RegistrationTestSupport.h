@@ -67,3 +67,9 @@ private:
 };
 
 DWORD processHandleCount();
+
+// Runs a command line and waits for it (bounded), returning its exit code, or
+// -1 when it cannot be started or does not end in time. Its standard output
+// and error go to *output when one is given.
+DWORD runProgram(const std::string& commandLine, std::string* output = nullptr);
+std::string quoted(const std::string& path);
