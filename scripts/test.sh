@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Builds both trees and runs every test: the native unit tests (ASan+UBSan),
-# the fuzz smoke runs, and the Windows tests under Wine in the private prefix
-# of build/win32. Ends with one line "N passed, M failed" over all suites and
-# exits non-zero on any failure.
+# Builds the three trees and runs every test: the native unit tests
+# (ASan+UBSan), the fuzz smoke runs, and the Windows tests under Wine, those
+# of build/win32 in its private 32-bit prefix and those of build/win64 (the
+# same programs built for 64-bit, and the tests of both DLLs together) in its
+# private 64-bit prefix. Ends with one line "N passed, M failed" over all
+# suites and exits non-zero on any failure.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -13,29 +15,40 @@ t1=$(date +%s)
 jobs=$(nproc 2>/dev/null || echo 2)
 native="$root/build/native"
 win32="$root/build/win32"
+win64="$root/build/win64"
 status=0
 mkdir -p "$root/build"
 
-echo "== configure and build: native (clang, ASan+UBSan, libFuzzer)"
-cmake -S . -B "$native" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >"$root/build/native-configure.log" 2>&1 \
-  && ninja -C "$native" -j"$jobs" >"$root/build/native-build.log" 2>&1 \
-  || { tail -50 "$root/build/native-configure.log" "$root/build/native-build.log" 2>/dev/null; echo "native build failed"; status=1; }
+# build_tree LABEL DIR CMAKE_ARGS...: configures and builds one tree, with its
+# logs in build/<tree>-configure.log and build/<tree>-build.log.
+build_tree() {
+  local label=$1 dir=$2; shift 2
+  local log="$root/build/$(basename "$dir")"
+  echo "== configure and build: $label"
+  cmake -S . -B "$dir" -G Ninja "$@" >"$log-configure.log" 2>&1 && ninja -C "$dir" -j"$jobs" >"$log-build.log" 2>&1 \
+    || { tail -50 "$log-configure.log" "$log-build.log" 2>/dev/null; echo "$label build failed"; status=1; }
+}
 
-echo "== configure and build: win32 (mingw-w64 i686)"
-cmake -S . -B "$win32" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >"$root/build/win32-configure.log" 2>&1 \
-  && ninja -C "$win32" -j"$jobs" >"$root/build/win32-build.log" 2>&1 \
-  || { tail -50 "$root/build/win32-configure.log" "$root/build/win32-build.log" 2>/dev/null; echo "win32 build failed"; status=1; }
+build_tree "native (clang, ASan+UBSan, libFuzzer)" "$native" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+build_tree "win32 (mingw-w64 i686)" "$win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
+# The 64-bit tree tests its DLL together with the 32-bit one, and takes the
+# fixtures that the 32-bit tree's tests make.
+build_tree "win64 (mingw-w64 x86_64)" "$win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
+  -DMORVANE_OTHER_DLL="$win32/bin/Morvane.dll" -DMORVANE_SHARED_FIXTURES="$win32/fixtures"
 
-rm -rf "$native/test-results" "$win32/test-results"
-mkdir -p "$native/test-results" "$win32/test-results"
+rm -rf "$native/test-results" "$win32/test-results" "$win64/test-results"
+mkdir -p "$native/test-results" "$win32/test-results" "$win64/test-results"
 
 echo "== native tests"
 ctest --test-dir "$native" -j"$jobs" --timeout 900 --output-on-failure --output-junit "$native/test-results/ctest.xml" || status=1
 
-echo "== Windows tests under Wine"
+echo "== Windows tests under Wine, 32-bit"
 bash scripts/wine-ctest.sh "$win32" --timeout 600 --output-on-failure --output-junit "$win32/test-results/ctest.xml" || status=1
+
+echo "== Windows tests under Wine, 64-bit"
+bash scripts/wine-ctest.sh "$win64" --timeout 600 --output-on-failure --output-junit "$win64/test-results/ctest.xml" || status=1
 
 t2=$(date +%s)
 echo "== time: $((t2 - t0)) s in all, $((t2 - t1)) s without setup"
-python3 scripts/summarize.py "$native/test-results" "$win32/test-results" || status=1
+python3 scripts/summarize.py "$native/test-results" "$win32/test-results" "$win64/test-results" || status=1
 exit $status
