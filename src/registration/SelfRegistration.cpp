@@ -77,12 +77,20 @@ REGSAM otherRegistryView() {
 // Whether the DLL of the other bitness is registered: 64-bit Explorer loads
 // only the 64-bit DLL and 32-bit programs only the 32-bit one, and both reach
 // the class through the same handler keys of the jar file type.
+// HKEY_CLASSES_ROOT merges the machine's and the user's classes; they are
+// asked one by one, since Wine keeps a handle open for every open of
+// HKEY_CLASSES_ROOT in a chosen view.
 bool registeredInOtherView() {
     REGSAM view = otherRegistryView();
     if (view == 0) return false;
-    RegKey server;
-    return RegOpenKeyExA(HKEY_CLASSES_ROOT, INPROC_SERVER_KEY_PATH, 0, KEY_READ | view, server.put()) ==
-           ERROR_SUCCESS;
+    const HKEY classesOwners[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
+    for (HKEY classesOwner : classesOwners) {
+        RegKey server;
+        if (RegOpenKeyExA(classesOwner, "Software\\Classes\\" INPROC_SERVER_KEY_PATH, 0, KEY_READ | view,
+                          server.put()) == ERROR_SUCCESS)
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
