@@ -81,11 +81,13 @@ bool CommandRecording::recorded() const { return fileExists(path_); }
 
 std::optional<std::wstring> CommandRecording::wait(std::chrono::milliseconds limit) const {
     auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!recorded()) {
+    // A command line is never empty: a read that finds the renamed file still
+    // empty (seen once under Wine on a loaded machine) is tried again.
+    std::string bytes;
+    while (!recorded() || (bytes = readBinaryFile(path_)).empty()) {
         if (std::chrono::steady_clock::now() > deadline) return std::nullopt;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    std::string bytes = readBinaryFile(path_);
     return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
 }
 
