@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# The main job for a newcomer: installs what is missing, builds the DLL and the
-# shell host, builds the example jars with the JDK's jar, registers Morvane.dll
-# in a private Wine prefix and shows what the Windows shell would show for the
-# example jars: interfaces, registry entries, icons, tooltips, drops, the
-# Version page. Each part lives in scripts/demo/NN-name.sh.
+# The main job for a newcomer: installs what is missing, builds both DLLs and
+# the 64-bit shell host, builds the example jars with the JDK's jar, registers
+# the 32-bit and the 64-bit Morvane.dll in one private 64-bit Wine prefix, as
+# on a 64-bit Windows, and shows what 64-bit Explorer would show for the
+# example jars: interfaces, registry entries of both views, icons, tooltips,
+# drops, the Version page. Each part lives in scripts/demo/NN-name.sh.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -14,22 +15,30 @@ if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
 fi
 
-BUILD="$root/build/win32"
-echo "== building the Windows tree ($BUILD)"
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
-ninja -C "$BUILD" Morvane shellhost morvane-inspect >/dev/null
+# The 64-bit tree's prefix is 64-bit: its shell host plays 64-bit Explorer,
+# and the 32-bit DLL serves the 32-bit programs there, under WoW64.
+BUILD="$root/build/win64"
+BUILD32="$root/build/win32"
+for tree in "$BUILD32:mingw-i686" "$BUILD:mingw-x86_64"; do
+  echo "== building the Windows tree (${tree%%:*})"
+  cmake -S . -B "${tree%%:*}" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/${tree#*:}.cmake" >/dev/null
+  ninja -C "${tree%%:*}" Morvane shellhost morvane-inspect >/dev/null
+done
 
 . scripts/wine-env.sh "$BUILD"
 DEMO_OUT="$BUILD/demo"
 EXAMPLES_OUT="$DEMO_OUT/examples"
 rm -rf "$DEMO_OUT"; mkdir -p "$EXAMPLES_OUT"
-export BUILD DEMO_OUT EXAMPLES_OUT
+export BUILD BUILD32 DEMO_OUT EXAMPLES_OUT
 
 # The class identifier and its key as the DLL registers them, from the one
 # header that defines them.
 CLASS_TEXT=$(sed -n 's/^#define CLSID_JARICON_TEXT "\(.*\)"$/\1/p' src/com/ClassIdentity.h)
 CLASS_KEY="HKCR\\CLSID\\$CLASS_TEXT"
-export CLASS_TEXT CLASS_KEY
+# reg.exe under wine is the 32-bit one: this option makes it read and write
+# the 64-bit view, where the 64-bit DLL's class and configuration live.
+VIEW64=/reg:64
+export CLASS_TEXT CLASS_KEY VIEW64
 
 section() { printf '\n== %s\n' "$*"; }
 # A Windows program under Wine; its output goes through a file, never a pipe

@@ -1,6 +1,6 @@
 # The object as the shell creates it, with the debug log switched on.
 section "debug log on: $CLASS_KEY\\config debugLog = \"1\""
-wine reg add "$CLASS_KEY\\config" /v debugLog /t REG_SZ /d 1 /f >/dev/null 2>&1
+wine reg add "$CLASS_KEY\\config" /v debugLog /t REG_SZ /d 1 /f $VIEW64 >/dev/null 2>&1
 rm -f "$WINEPREFIX/drive_c/morvane.log"
 
 for jar in "$EXAMPLES_OUT"/*.jar; do

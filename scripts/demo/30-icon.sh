@@ -27,11 +27,11 @@ zip -q -d "$NOICON_JAR" shell-meta-inf/icons/icon.ico
 shellhost icon "$NOICON_JAR" --out "$ICON_OUT"
 
 section "the same jar with DefaultIcon = shell32.dll,3 (the administrator's fallback)"
-wine reg query "$ICON_CONFIG" /v DefaultIcon >"$DEMO_OUT/reg.out" 2>&1 </dev/null || true
+wine reg query "$ICON_CONFIG" /v DefaultIcon $VIEW64 >"$DEMO_OUT/reg.out" 2>&1 </dev/null || true
 saved_icon=$(tr -d '\r' <"$DEMO_OUT/reg.out" | sed -n 's/^ *DefaultIcon *REG_SZ *//p')
-wine reg add "$ICON_CONFIG" /v DefaultIcon /t REG_SZ /d 'shell32.dll,3' /f >/dev/null 2>&1 </dev/null
+wine reg add "$ICON_CONFIG" /v DefaultIcon /t REG_SZ /d 'shell32.dll,3' /f $VIEW64 >/dev/null 2>&1 </dev/null
 shellhost icon "$NOICON_JAR" --size 48,24
-wine reg add "$ICON_CONFIG" /v DefaultIcon /t REG_SZ /d "$saved_icon" /f >/dev/null 2>&1 </dev/null
+wine reg add "$ICON_CONFIG" /v DefaultIcon /t REG_SZ /d "$saved_icon" /f $VIEW64 >/dev/null 2>&1 </dev/null
 
 section "the icon files ($ICON_OUT)"
 ls -l "$ICON_OUT"
