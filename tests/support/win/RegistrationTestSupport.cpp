@@ -175,56 +175,38 @@ DWORD processHandleCount() {
     return mine;
 }
 
-namespace {
-// A new empty file in the temporary folder that a started program inherits
-// as its output; deleted when the holder goes.
-class OutputFile {
-public:
-    OutputFile() {
-        char folder[MAX_PATH];
-        char name[MAX_PATH];
-        if (!GetTempPathA(MAX_PATH, folder) || !GetTempFileNameA(folder, "out", 0, name)) return;
-        path_ = name;
-        SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-        handle_.reset(CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
-                                  0, nullptr));
-    }
-    ~OutputFile() {
-        handle_.reset();
-        if (!path_.empty()) DeleteFileA(path_.c_str());
-    }
-    HANDLE handle() const { return handle_.get(); }
-    std::string read() {
-        handle_.reset();
-        return readBinaryFile(path_);
-    }
-
-private:
-    std::string path_;
-    FileHandle handle_;
-};
-}  // namespace
-
 DWORD runProgram(const std::string& commandLine, std::string* output) {
     std::string command = commandLine;
-    OutputFile out;
+    // The output goes to a new file in the temporary folder that the program
+    // inherits, never to a pipe that Wine's background processes could hold.
+    char outputPath[MAX_PATH] = {};
+    FileHandle outputFile;
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     if (output) {
+        char folder[MAX_PATH];
+        SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+        if (GetTempPathA(MAX_PATH, folder) && GetTempFileNameA(folder, "out", 0, outputPath))
+            outputFile.reset(
+                CreateFileA(outputPath, GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = startup.hStdError = out.handle();
+        startup.hStdOutput = startup.hStdError = outputFile.get();
     }
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, output != nullptr, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        ADD_FAILURE() << "cannot start " << command << " (error " << GetLastError() << ")";
-        return DWORD(-1);
-    }
     DWORD code = DWORD(-1);
-    if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    if (output) *output = out.read();
+    if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, output != nullptr, 0, nullptr, nullptr, &startup,
+                       &process)) {
+        if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    } else {
+        ADD_FAILURE() << "cannot start " << command << " (error " << GetLastError() << ")";
+    }
+    if (output) {
+        outputFile.reset();
+        *output = readBinaryFile(outputPath);
+        DeleteFileA(outputPath);
+    }
     return code;
 }
 
