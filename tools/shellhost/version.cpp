@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -64,9 +65,17 @@ std::wstring indentLines(const std::wstring& value, const std::wstring& indent) 
 // turn as a click would, and its value. Leaves the first item selected.
 std::wstring describePage(HWND page) {
     std::wstring out;
-    out += L"  File version:  " + windowText(GetDlgItem(page, IDC_VERSION_FILEVERSION)) + L"\n";
-    out += L"  Description:   " + windowText(GetDlgItem(page, IDC_VERSION_DESCRIPTION)) + L"\n";
-    out += L"  Copyright:     " + windowText(GetDlgItem(page, IDC_VERSION_COPYRIGHT)) + L"\n";
+    const struct {
+        const char* label;
+        int control;
+    } fields[] = {{VERSION_LABEL_FILEVERSION, IDC_VERSION_FILEVERSION},
+                  {VERSION_LABEL_DESCRIPTION, IDC_VERSION_DESCRIPTION},
+                  {VERSION_LABEL_COPYRIGHT, IDC_VERSION_COPYRIGHT}};
+    for (const auto& field : fields) {
+        std::wstring label(field.label, field.label + strlen(field.label));  // ASCII
+        label.resize(15, L' ');
+        out += L"  " + label + windowText(GetDlgItem(page, field.control)) + L"\n";
+    }
     HWND list = GetDlgItem(page, IDC_VERSION_ITEMS);
     LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
     out += L"  Other version information (" + std::to_wstring(count < 0 ? 0 : count) + L" items):\n";
