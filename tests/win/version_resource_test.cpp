@@ -1,8 +1,11 @@
-// Dialog template 1043 as it is compiled into Morvane.dll: an extended
+// The resources compiled into Morvane.dll. Dialog template 1043: an extended
 // template (DLGTEMPLATEEX) with exactly the styles, controls, identifiers,
-// texts, positions and font of the page's layout.
+// texts, positions and font of the page's layout. The version block: the
+// project's version (the file VERSION, in MORVANE_VERSION) and the entries
+// that installers and the shell read.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "win/WinTestSupport.h"
@@ -151,6 +154,54 @@ TEST(VersionPageResource, TemplateIsExactlyAsLaidOut) {
     ASSERT_TRUE(r.ok()) << "the template ends inside its controls";
     EXPECT_LE(r.size() - r.offset(), 3u) << "nothing after the last control but padding";
     EXPECT_EQ(controls, std::vector<Control>(std::begin(kExpected), std::end(kExpected)));
+}
+
+TEST(VersionBlock, CarriesTheProjectVersionAndSaysTheLibraryRegistersItself) {
+    const std::string path = dll().path();
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), nullptr);
+    ASSERT_GT(size, 0u);
+    std::vector<char> block(size);
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, block.data()));
+    auto query = [&](const std::string& entry) {
+        void* value = nullptr;
+        UINT length = 0;
+        return VerQueryValueA(block.data(), entry.c_str(), &value, &length) ? value : nullptr;
+    };
+
+    unsigned major = 0, minor = 0, patch = 0;
+    ASSERT_EQ(sscanf(std::getenv("MORVANE_VERSION"), "%u.%u.%u", &major, &minor, &patch), 3);
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(query("\\"));
+    ASSERT_NE(fixed, nullptr);
+    EXPECT_EQ(fixed->dwFileVersionMS, DWORD(MAKELONG(minor, major)));
+    EXPECT_EQ(fixed->dwFileVersionLS, DWORD(MAKELONG(0, patch)));
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+    EXPECT_EQ(fixed->dwFileType, DWORD(VFT_APP));
+    EXPECT_EQ(fixed->dwFileOS, DWORD(VOS_NT_WINDOWS32));
+    const auto* translation = static_cast<const WORD*>(query("\\VarFileInfo\\Translation"));
+    ASSERT_NE(translation, nullptr);
+    EXPECT_EQ(translation[0], 0x0409);
+    EXPECT_EQ(translation[1], 1252);
+
+    // The text leaves out a patch number of 0.
+    const std::string text =
+        std::to_string(major) + "." + std::to_string(minor) + (patch ? "." + std::to_string(patch) : "");
+    const struct {
+        const char* name;
+        std::string value;
+    } strings[] = {
+        {"FileDescription", "Shell Extension for Java Jars"},
+        {"InternalName", "Shell Extension for Java Jars"},
+        {"FileVersion", text},
+        {"ProductVersion", text},
+        {"OriginalFilename", "Morvane.dll"},
+        {"OLESelfRegister", ""},
+    };
+    for (const auto& entry : strings) {
+        const char* value = static_cast<const char*>(query(std::string("\\StringFileInfo\\040904E4\\") + entry.name));
+        ASSERT_NE(value, nullptr) << entry.name;
+        EXPECT_EQ(value, entry.value) << entry.name;
+    }
 }
 
 }  // namespace
