@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 
@@ -42,6 +43,103 @@ std::string describe(const RegValue& value) {
         }
     }
     return out + "]";
+}
+
+namespace {
+const char kJavaIcon[] = "%ProgramFiles%\\Java\\jre\\bin\\javaw.exe,0";
+}  // namespace
+const RegValue kFormerIcon = {REG_EXPAND_SZ, std::string(kJavaIcon, sizeof(kJavaIcon))};
+
+RegKey openInView(HKEY root, const char* path, REGSAM view) {
+    RegKey key;
+    RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS | view, key.put());
+    return key;
+}
+
+void readTree(HKEY root, const std::string& path, const std::string& label, RegistryTree* tree) {
+    RegKey key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;
+    (*tree)[label + "\\"] = RegValue();
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof(name);
+        if (RegEnumValueA(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        readValue(key.get(), "", name, &(*tree)[label + "\\[" + name + "]"]);
+    }
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof(name);
+        if (RegEnumKeyExA(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        readTree(key.get(), name, label + "\\" + name, tree);
+    }
+}
+
+RegistryTree viewTree(REGSAM view) {
+    RegistryTree tree;
+    readTree(openInView(HKEY_CLASSES_ROOT, "CLSID", view).get(), CLSID_JARICON_TEXT, "class", &tree);
+    RegValue approval;
+    if (readValue(openInView(HKEY_LOCAL_MACHINE, APPROVED_KEY_PATH, view).get(), "", CLSID_JARICON_TEXT, &approval))
+        tree["approved"] = approval;
+    return tree;
+}
+
+RegistryTree registeredView(const std::string& dll) {
+    return {{"class\\", {}},
+            {"class\\[]", szValue(REG_TEST_DESCRIPTION)},
+            {"class\\config\\", {}},
+            {"class\\config\\[DefaultIcon]", szValue("")},
+            {"class\\InProcServer32\\", {}},
+            {"class\\InProcServer32\\[]", szValue(dll)},
+            {"class\\InProcServer32\\[ThreadingModel]", szValue("Apartment")},
+            {"approved", szValue(REG_TEST_DESCRIPTION)}};
+}
+
+RegistryTree fileTypeTree() {
+    RegistryTree tree;
+    readTree(HKEY_CLASSES_ROOT, "jarfile", "jarfile", &tree);
+    return tree;
+}
+
+RegistryTree fileType(bool registered) {
+    RegistryTree tree = {{"jarfile\\", {}}, {"jarfile\\DefaultIcon\\", {}}};
+    if (!registered) {
+        tree["jarfile\\DefaultIcon\\[]"] = kFormerIcon;
+        // The intermediate keys stay after unregistration.
+        tree["jarfile\\shellex\\"] = tree["jarfile\\shellex\\PropertySheetHandlers\\"] = RegValue();
+        return tree;
+    }
+    tree["jarfile\\DefaultIcon\\[]"] = szValue("%1");
+    tree["jarfile\\DefaultIcon\\[" SAVED_ICON_VALUE "]"] = kFormerIcon;
+    for (const char* handler : kHandlerKeys) {
+        std::string key = std::string("jarfile\\") + handler;
+        for (size_t at = key.find('\\'); at != std::string::npos; at = key.find('\\', at + 1))
+            tree[key.substr(0, at + 1)] = RegValue();
+        tree[key + "\\"] = RegValue();
+        tree[key + "\\[]"] = szValue(CLSID_JARICON_TEXT);
+    }
+    return tree;
+}
+
+void expectShellHostServes(const std::string& shellHost, const char* label) {
+    const struct {
+        const char* command;
+        std::vector<const char*> shows;
+    } checks[] = {
+        {"icon", {"large  32x32", "stage 1, the jar's icon.ico entry 1 (32x32", "entry 0 (16x16"}},
+        {"tip", {"Hello: greets every file you drop onto it"}},
+        // The shell's own property sheet finds the page through the
+        // shared handler keys.
+        {"version --shell", {"File version:  1.0.0", "Copyright:     (C) 2026 The Morvane developers"}},
+    };
+    for (const auto& check : checks) {
+        std::string output;
+        EXPECT_EQ(runProgram(quoted(shellHost) + " --registered " + check.command + " " +
+                                 quoted(fixturePath("drop/hello.jar")),
+                             &output),
+                  0u)
+            << label << " " << check.command << ": " << output;
+        for (const char* text : check.shows)
+            EXPECT_NE(output.find(text), std::string::npos) << label << " " << check.command << ": " << output;
+    }
 }
 
 RegistryKeySnapshot::RegistryKeySnapshot(HKEY root, const std::string& key) : root_(root), key_(key) {
@@ -175,7 +273,22 @@ DWORD processHandleCount() {
     return mine;
 }
 
-DWORD runProgram(const std::string& commandLine, std::string* output) {
+namespace {
+const DWORD kProgramTimeoutMs = 120000;
+
+// The programs that the ended process `parent` started, each waited for.
+void waitForChildren(DWORD parent) {
+    FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry)) {
+        if (entry.th32ParentProcessID != parent) continue;
+        FileHandle child(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        if (child.get()) EXPECT_EQ(WaitForSingleObject(child.get(), kProgramTimeoutMs), WAIT_OBJECT_0);
+    }
+}
+
+DWORD run(const std::string& commandLine, std::string* output, bool withChildren) {
     std::string command = commandLine;
     // The output goes to a new file in the temporary folder that the program
     // inherits, never to a pipe that Wine's background processes could hold.
@@ -196,7 +309,9 @@ DWORD runProgram(const std::string& commandLine, std::string* output) {
     DWORD code = DWORD(-1);
     if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, output != nullptr, 0, nullptr, nullptr, &startup,
                        &process)) {
-        if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+        if (WaitForSingleObject(process.hProcess, kProgramTimeoutMs) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process.hProcess, &code);
+        if (withChildren) waitForChildren(process.dwProcessId);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     } else {
@@ -209,5 +324,10 @@ DWORD runProgram(const std::string& commandLine, std::string* output) {
     }
     return code;
 }
+}  // namespace
+
+DWORD runProgram(const std::string& commandLine, std::string* output) { return run(commandLine, output, false); }
+
+DWORD runProgramAndChildren(const std::string& commandLine) { return run(commandLine, nullptr, true); }
 
 std::string quoted(const std::string& path) { return "\"" + path + "\""; }

@@ -229,8 +229,8 @@ STDMETHODIMP DropDataObject::GetData(FORMATETC* format, STGMEDIUM* medium) {
 
 // ---- message boxes ----------------------------------------------------------
 
-MessageBoxWatchdog::MessageBoxWatchdog(const std::wstring& caption)
-    : caption_(caption), thread_([this] { run(); }) {}
+MessageBoxWatchdog::MessageBoxWatchdog(const std::wstring& caption, bool anyProcess)
+    : caption_(caption), anyProcess_(anyProcess), thread_([this] { run(); }) {}
 
 MessageBoxWatchdog::~MessageBoxWatchdog() {
     stop_ = true;
@@ -250,13 +250,14 @@ std::vector<std::wstring> MessageBoxWatchdog::texts() const {
 namespace {
 struct FindContext {
     const std::wstring* caption;
+    bool anyProcess;
     HWND found;
 };
 BOOL CALLBACK findBox(HWND hwnd, LPARAM lp) {
     auto* ctx = reinterpret_cast<FindContext*>(lp);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd)) return TRUE;
+    if ((!ctx->anyProcess && pid != GetCurrentProcessId()) || !IsWindowVisible(hwnd)) return TRUE;
     wchar_t title[256];
     GetWindowTextW(hwnd, title, 256);
     if (*ctx->caption == title) {
@@ -281,7 +282,7 @@ BOOL CALLBACK findStatic(HWND child, LPARAM lp) {
 
 void MessageBoxWatchdog::run() {
     while (!stop_) {
-        FindContext ctx = {&caption_, nullptr};
+        FindContext ctx = {&caption_, anyProcess_, nullptr};
         EnumWindows(findBox, reinterpret_cast<LPARAM>(&ctx));
         if (ctx.found) {
             std::wstring text;

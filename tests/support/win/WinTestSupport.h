@@ -118,10 +118,11 @@ private:
 };
 
 // Watches for a top-level window with the given caption on any thread of this
-// process, records the text of its static control, and closes it.
+// process (or of any process), records the text of its static control, and
+// closes it.
 class MessageBoxWatchdog {
 public:
-    explicit MessageBoxWatchdog(const std::wstring& caption);
+    explicit MessageBoxWatchdog(const std::wstring& caption, bool anyProcess = false);
     ~MessageBoxWatchdog();
     int count() const { return count_; }
     std::wstring lastText() const;
@@ -130,6 +131,7 @@ public:
 private:
     void run();
     std::wstring caption_;
+    bool anyProcess_;
     std::atomic<bool> stop_{false};
     std::atomic<int> count_{0};
     mutable std::mutex mutex_;
