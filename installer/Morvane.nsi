@@ -1,0 +1,309 @@
+; The setup program. On 64-bit Windows it puts the 64-bit Morvane.dll and
+; morvane-inspect.exe into the installation folder (%ProgramFiles%\Morvane
+; unless chosen otherwise) and the 32-bit Morvane.dll into
+; %ProgramFiles(x86)%\Morvane (or the folder's x86 subfolder when another
+; folder was chosen); on 32-bit Windows the 32-bit ones into the installation
+; folder. Each DLL registers itself (DllRegisterServer) through the regsvr32 of
+; its own bitness, so the saved default icon is handled by the DLL alone.
+;
+; scripts/package.sh builds it with these symbols:
+;   VERSION  the version, three numbers (the file VERSION)
+;   FILES32  the folder with the 32-bit Morvane.dll and morvane-inspect.exe
+;   FILES64  the same for 64-bit
+;   KB32     what 32-bit Windows gets, in KiB
+;   KB64     what 64-bit Windows gets, in KiB
+;   ICON     the product's icon file
+;   OUTFILE  the setup program to write
+Unicode true
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+ManifestSupportedOS all
+
+!include LogicLib.nsh
+!include x64.nsh
+!include FileFunc.nsh
+
+!define PRODUCT Morvane
+!define DLL Morvane.dll
+!define INSPECT morvane-inspect.exe
+!define UNINSTALLER uninstall.exe
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+; The publisher and the copyright notice are the DLL's.
+!searchparse /file "${__FILEDIR__}/../res/Morvane.rc" `VALUE "CompanyName", "` PUBLISHER `"`
+!searchparse /file "${__FILEDIR__}/../res/Morvane.rc" `VALUE "LegalCopyright", "` COPYRIGHT `"`
+!define ERROR_ELEVATION_REQUIRED 740
+!define ERROR_SUCCESS_REBOOT_REQUIRED 3010
+
+Name "${PRODUCT} ${VERSION}"
+OutFile "${OUTFILE}"
+Icon "${ICON}"
+UninstallIcon "${ICON}"
+ShowInstDetails show
+ShowUninstDetails show
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey ProductName "${PRODUCT}"
+VIAddVersionKey CompanyName "${PUBLISHER}"
+VIAddVersionKey LegalCopyright "${COPYRIGHT}"
+VIAddVersionKey FileDescription "${PRODUCT} ${VERSION} Setup"
+VIAddVersionKey FileVersion "${VERSION}"
+VIAddVersionKey ProductVersion "${VERSION}"
+
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+Var Folder32      ; where the 32-bit DLL goes on 64-bit Windows
+Var Previous      ; the folder of the installed version, empty if there is none
+Var AsideDll      ; a replaced file moved aside, empty if there was none
+Var AsideInspect
+Var AsideDll32
+Var Registered    ; the bitnesses registered so far by this run: "", "64", "64 32" or "32"
+
+; Both programs write HKLM and Program Files: without administrator rights
+; nothing is changed.
+!macro AdministratorsOnly ACTION
+  UserInfo::GetAccountType
+  Pop $0
+  ${If} $0 != "Admin"
+    MessageBox MB_OK|MB_ICONSTOP "${ACTION} ${PRODUCT} needs administrator rights.$\nStart it again as an administrator." /SD IDOK
+    SetErrorLevel ${ERROR_ELEVATION_REQUIRED}
+    Quit
+  ${EndIf}
+  SetShellVarContext all
+  ; The "Apps & features" entry belongs in the system's own registry view.
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+!macroend
+
+; Both DLLs are called Morvane.dll: the 32-bit one gets a folder of its own.
+!macro ChooseFolder32
+  ${If} $INSTDIR == "$PROGRAMFILES64\${PRODUCT}"
+    StrCpy $Folder32 "$PROGRAMFILES32\${PRODUCT}"
+  ${Else}
+    StrCpy $Folder32 "$INSTDIR\x86"
+  ${EndIf}
+!macroend
+
+; regsvr32 of the given bitness on FILE, options in OPTIONS; its exit code in
+; $0. A 32-bit program's System32 is SysWOW64 unless redirection is off. A
+; failed registration is reported by the DLL's own message box.
+!macro Regsvr32 BITS OPTIONS FILE
+  StrCpy $0 "not started"
+  !if ${BITS} == 64
+    ${DisableX64FSRedirection}
+  !endif
+  ExecWait `"$SYSDIR\regsvr32.exe" /s ${OPTIONS} "${FILE}"` $0
+  !if ${BITS} == 64
+    ${EnableX64FSRedirection}
+  !endif
+  DetailPrint "regsvr32 ${OPTIONS} ${FILE} (${BITS}-bit): exit code $0"
+!macroend
+
+; A DLL that a program has loaded (Explorer keeps a shell extension) cannot
+; be overwritten or deleted, but it can be renamed: an installed FILE moves
+; aside to FILE.N.old, its name kept in VAR until setup knows whether it
+; succeeded. An older leftover is deleted when it is no longer in use.
+!macro SetAside FILE VAR
+  StrCpy ${VAR} ""
+  ${If} ${FileExists} "${FILE}"
+    StrCpy $1 0
+    ${Do}
+      IntOp $1 $1 + 1
+      Delete "${FILE}.$1.old"
+    ${LoopWhile} ${FileExists} "${FILE}.$1.old"
+    ClearErrors
+    Rename "${FILE}" "${FILE}.$1.old"
+    ${If} ${Errors}
+      Push "${FILE}"
+      Call CannotReplace
+    ${EndIf}
+    StrCpy ${VAR} "${FILE}.$1.old"
+  ${EndIf}
+!macroend
+
+; After a failure: the new FILE goes and the one set aside comes back.
+!macro PutBack FILE VAR
+  Delete "${FILE}"
+  ${If} ${VAR} != ""
+    Rename "${VAR}" "${FILE}"
+  ${EndIf}
+!macroend
+
+; After success: the file set aside goes now, or at the next restart while
+; a program still has it loaded.
+!macro Discard VAR
+  ${If} ${VAR} != ""
+    Delete /REBOOTOK "${VAR}"
+  ${EndIf}
+!macroend
+
+; Adds the bytes of the files in FOLDER that match MASK to $0.
+!macro AddSize FOLDER MASK
+  ${GetSize} "${FOLDER}" "/M=${MASK} /S=0B /G=0" $1 $2 $3
+  IntOp $0 $0 + $1
+!macroend
+
+; A folder that still holds a file deleted at the next restart goes after it.
+!macro RemoveFolder FOLDER
+  ${If} ${RebootFlag}
+    RMDir /REBOOTOK "${FOLDER}"
+  ${Else}
+    RMDir "${FOLDER}"
+  ${EndIf}
+!macroend
+
+!macro RegisterOrUndo BITS FILE
+  !insertmacro Regsvr32 ${BITS} "" "${FILE}"
+  ${If} $0 != 0
+    Call Undo
+    MessageBox MB_OK|MB_ICONSTOP "${FILE} could not be registered (the message before says why), so setup has put everything back as it was." /SD IDOK
+    Abort
+  ${EndIf}
+  StrCpy $Registered "$Registered ${BITS}"
+!macroend
+
+Function .onInit
+  !insertmacro AdministratorsOnly "Installing"
+  ; The space the folder page asks for: the files of this system's bitness.
+  ${If} ${RunningX64}
+    SectionSetSize 0 ${KB64}
+  ${Else}
+    SectionSetSize 0 ${KB32}
+  ${EndIf}
+  ReadRegStr $Previous HKLM "${UNINSTALL_KEY}" InstallLocation
+  ; /D= has set the folder already; an upgrade goes where the installed
+  ; version is.
+  ${If} $INSTDIR == ""
+    ${If} $Previous != ""
+      StrCpy $INSTDIR $Previous
+    ${ElseIf} ${RunningX64}
+      StrCpy $INSTDIR "$PROGRAMFILES64\${PRODUCT}"
+    ${Else}
+      StrCpy $INSTDIR "$PROGRAMFILES\${PRODUCT}"
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+Function CannotReplace
+  Exch $0
+  MessageBox MB_OK|MB_ICONSTOP "$0 cannot be replaced. Nothing has been changed." /SD IDOK
+  Call Undo
+  Abort
+FunctionEnd
+
+; Takes back what this run did: unregisters the DLLs it registered, removes
+; its files and puts the files of the installed version back, registered.
+Function Undo
+  ; A folder that is the current directory cannot be removed.
+  SetOutPath "$TEMP"
+  ${If} $Registered == " 64 32"
+    !insertmacro Regsvr32 32 /u "$Folder32\${DLL}"
+  ${EndIf}
+  ${If} ${RunningX64}
+    ${If} $Registered != ""
+      !insertmacro Regsvr32 64 /u "$INSTDIR\${DLL}"
+    ${EndIf}
+    !insertmacro PutBack "$Folder32\${DLL}" $AsideDll32
+    RMDir "$Folder32"
+  ${ElseIf} $Registered != ""
+    !insertmacro Regsvr32 32 /u "$INSTDIR\${DLL}"
+  ${EndIf}
+  !insertmacro PutBack "$INSTDIR\${DLL}" $AsideDll
+  !insertmacro PutBack "$INSTDIR\${INSPECT}" $AsideInspect
+  RMDir "$INSTDIR"
+  ${If} $AsideDll == ""
+    Return
+  ${EndIf}
+  ${If} ${RunningX64}
+    !insertmacro Regsvr32 64 "" "$INSTDIR\${DLL}"
+    !insertmacro Regsvr32 32 "" "$Folder32\${DLL}"
+  ${Else}
+    !insertmacro Regsvr32 32 "" "$INSTDIR\${DLL}"
+  ${EndIf}
+FunctionEnd
+
+Section
+  ${If} $Previous != ""
+  ${AndIf} $Previous != $INSTDIR
+    MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} is installed in $Previous.$\nInstall this version there, or uninstall the other one first." /SD IDOK
+    Abort
+  ${EndIf}
+  StrCpy $Registered ""
+  !insertmacro ChooseFolder32
+  !insertmacro SetAside "$INSTDIR\${DLL}" $AsideDll
+  !insertmacro SetAside "$INSTDIR\${INSPECT}" $AsideInspect
+  SetOutPath "$INSTDIR"
+  ${If} ${RunningX64}
+    !insertmacro SetAside "$Folder32\${DLL}" $AsideDll32
+    File "${FILES64}/${DLL}"
+    File "${FILES64}/${INSPECT}"
+    SetOutPath "$Folder32"
+    File "${FILES32}/${DLL}"
+    !insertmacro RegisterOrUndo 64 "$INSTDIR\${DLL}"
+    !insertmacro RegisterOrUndo 32 "$Folder32\${DLL}"
+    !insertmacro Discard $AsideDll32
+  ${Else}
+    File "${FILES32}/${DLL}"
+    File "${FILES32}/${INSPECT}"
+    !insertmacro RegisterOrUndo 32 "$INSTDIR\${DLL}"
+  ${EndIf}
+  !insertmacro Discard $AsideDll
+  !insertmacro Discard $AsideInspect
+
+  WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" DisplayName "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" DisplayVersion "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" Publisher "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" DisplayIcon "$INSTDIR\${DLL},0"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" InstallLocation "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" UninstallString `"$INSTDIR\${UNINSTALLER}"`
+  WriteRegStr HKLM "${UNINSTALL_KEY}" QuietUninstallString `"$INSTDIR\${UNINSTALLER}" /S`
+  ; The size of what is installed, in KiB, without the files set aside.
+  StrCpy $0 0
+  !insertmacro AddSize "$INSTDIR" *.dll
+  !insertmacro AddSize "$INSTDIR" *.exe
+  ${If} ${RunningX64}
+    !insertmacro AddSize "$Folder32" *.dll
+  ${EndIf}
+  IntOp $0 $0 / 1024
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" EstimatedSize $0
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" NoModify 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" NoRepair 1
+
+  ; Programs that had the former version loaded keep it until they end.
+  ${If} ${RebootFlag}
+    MessageBox MB_OK|MB_ICONINFORMATION "${PRODUCT} ${VERSION} is installed.$\nExplorer still has the former version loaded: the new version takes effect once Explorer restarts (sign out and in again, or restart Windows)." /SD IDOK
+    SetErrorLevel ${ERROR_SUCCESS_REBOOT_REQUIRED}
+  ${EndIf}
+SectionEnd
+
+Function un.onInit
+  !insertmacro AdministratorsOnly "Removing"
+FunctionEnd
+
+Section Uninstall
+  ; Unregistering puts the jar file type's former default icon back.
+  ${If} ${RunningX64}
+    !insertmacro ChooseFolder32
+    !insertmacro Regsvr32 32 /u "$Folder32\${DLL}"
+    !insertmacro Regsvr32 64 /u "$INSTDIR\${DLL}"
+    Delete /REBOOTOK "$Folder32\${DLL}"
+    Delete /REBOOTOK "$Folder32\*.old"
+    !insertmacro RemoveFolder "$Folder32"
+  ${Else}
+    !insertmacro Regsvr32 32 /u "$INSTDIR\${DLL}"
+  ${EndIf}
+  Delete /REBOOTOK "$INSTDIR\${DLL}"
+  Delete /REBOOTOK "$INSTDIR\*.old"
+  Delete /REBOOTOK "$INSTDIR\${INSPECT}"
+  ; Run in place (_?=), the uninstaller leaves itself and its folder.
+  Delete "$INSTDIR\${UNINSTALLER}"
+  !insertmacro RemoveFolder "$INSTDIR"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ${If} ${RebootFlag}
+    MessageBox MB_OK|MB_ICONINFORMATION "${PRODUCT} is removed. A program still has it loaded: its file goes at the next restart." /SD IDOK
+    SetErrorLevel ${ERROR_SUCCESS_REBOOT_REQUIRED}
+  ${EndIf}
+SectionEnd
