@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# The main job for a newcomer: installs what is missing, builds both DLLs and
-# the 64-bit shell host, builds the example jars with the JDK's jar, registers
-# the 32-bit and the 64-bit Morvane.dll in one private 64-bit Wine prefix, as
-# on a 64-bit Windows, and shows what 64-bit Explorer would show for the
-# example jars: interfaces, registry entries of both views, icons, tooltips,
-# drops, the Version page. Each part lives in scripts/demo/NN-name.sh.
+# The main job for a newcomer: installs what is missing, builds the setup
+# program (scripts/package.sh) and the 64-bit shell host, builds the example
+# jars with the JDK's jar, runs the setup silently in a private 64-bit Wine
+# prefix, as on a 64-bit Windows (both DLLs, each registered in its own
+# registry view), and shows what 64-bit Explorer would show for the example
+# jars: interfaces, registry entries of both views, icons, tooltips, drops,
+# the Version page; at the end the uninstaller takes it all away again. Each
+# part lives in scripts/demo/NN-name.sh.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -18,18 +20,17 @@ fi
 # The 64-bit tree's prefix is 64-bit: its shell host plays 64-bit Explorer,
 # and the 32-bit DLL serves the 32-bit programs there, under WoW64.
 BUILD="$root/build/win64"
-BUILD32="$root/build/win32"
-for tree in "$BUILD32:mingw-i686" "$BUILD:mingw-x86_64"; do
-  echo "== building the Windows tree (${tree%%:*})"
-  cmake -S . -B "${tree%%:*}" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/${tree#*:}.cmake" >/dev/null
-  ninja -C "${tree%%:*}" Morvane shellhost morvane-inspect >/dev/null
-done
+echo "== building the setup program"
+SETUP=$(bash scripts/package.sh)
+echo "== building the shell host ($BUILD)"
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" >/dev/null
+ninja -C "$BUILD" Morvane shellhost >/dev/null
 
 . scripts/wine-env.sh "$BUILD"
 DEMO_OUT="$BUILD/demo"
 EXAMPLES_OUT="$DEMO_OUT/examples"
 rm -rf "$DEMO_OUT"; mkdir -p "$EXAMPLES_OUT"
-export BUILD BUILD32 DEMO_OUT EXAMPLES_OUT
+export BUILD SETUP DEMO_OUT EXAMPLES_OUT
 
 # The class identifier and its key as the DLL registers them, from the one
 # header that defines them.
@@ -50,7 +51,7 @@ wine_run() {
   tr -d '\r' <"$out"
   return $rc
 }
-# The shell host (after registration with --registered, see 20-register.sh).
+# The shell host (after the installation with --registered, see 20-install.sh).
 shellhost() { wine_run "$BUILD/bin/shellhost.exe" ${SHELLHOST_OPTS:-} "$@"; }
 # Wine's reg.exe.
 regtool() { wine_run reg "$@"; }

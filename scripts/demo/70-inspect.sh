@@ -1,7 +1,8 @@
 # morvane-inspect: what Windows shows for a jar, worked out on Linux by the
 # extension's own code, and --check for the jar's author: both example jars
 # (nothing to report), a deliberately broken one, and the JSON for CI. Then
-# the Windows program under Wine, which answers the same.
+# the Windows program that setup installed beside the DLL, under Wine, which
+# answers the same.
 NATIVE="$root/build/native"
 section "building morvane-inspect, the Linux program ($NATIVE)"
 cmake -S "$root" -B "$NATIVE" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
@@ -21,6 +22,6 @@ section "what a build step sees: the JSON of hello.jar for one locale, and a fil
 "$INSPECT" --json --check --lcid 0x0C07 "$EXAMPLES_OUT/hello.jar" "$DEMO_OUT/inspect/nonzip.jar" \
   || echo "(exit status $?: a jar could not be read)"
 
-section "morvane-inspect.exe, the Windows program, on hello.jar under Wine (Austrian German)"
-wine_run "$BUILD/bin/morvane-inspect.exe" --locale de_AT --drop 'C:\Users\me\Documents\Brief an Anna.txt' \
+section "C:\\Program Files\\Morvane\\morvane-inspect.exe, the Windows program, on hello.jar under Wine (Austrian German)"
+wine_run 'C:\Program Files\Morvane\morvane-inspect.exe' --locale de_AT --drop 'C:\Users\me\Documents\Brief an Anna.txt' \
   "$(winpath "$EXAMPLES_OUT/hello.jar")"
