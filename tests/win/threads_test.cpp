@@ -23,10 +23,11 @@ const char* const kJars[] = {"icons/sizes.jar",   "infotip/order.jar",  "zips/ja
                              "icons/halfbad.jar", "zips/not-a-zip.jar", "zips/missing-file.jar"};
 constexpr int kJarCount = sizeof(kJars) / sizeof(kJars[0]);
 // Under Wine the same platform calls made without the extension now and then
-// add one handle and two GDI objects of their own (a cache filled late, on a
-// loaded machine); anything the extension kept per call would add hundreds.
-constexpr DWORD kPlatformLateHandles = 1;
-constexpr DWORD kPlatformLateGdi = 2;
+// keep a handle or an icon's two bitmaps of their own: a shared cache that
+// several threads fill at once may keep an entry per thread. Anything the
+// extension kept per call would add hundreds or thousands.
+constexpr DWORD kPlatformLateHandles = kThreads;
+constexpr DWORD kPlatformLateGdi = 2 * kThreads;
 
 // What the shell sees of one jar: the icons, the tooltip and the drop's answer.
 struct Answers {
