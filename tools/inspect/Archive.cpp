@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Inspect.h"
+#include "Report.h"
 #include "MemberText.h"
 #include "base/Holder.h"
 

@@ -3,7 +3,7 @@
 // both text widths of a drop.
 #include <cstring>
 
-#include "Inspect.h"
+#include "Report.h"
 #include "MemberText.h"
 #include "Platform.h"
 #include "base/Holder.h"

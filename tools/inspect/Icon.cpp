@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "Inspect.h"
+#include "Report.h"
 #include "icon/IconDirectory.h"
 
 namespace {

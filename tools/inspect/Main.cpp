@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Inspect.h"
+#include "Report.h"
 #include "Platform.h"
 #include "infotip/Description.h"
 #include "text/LocaleNames.h"

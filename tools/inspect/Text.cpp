@@ -1,7 +1,7 @@
 // The report as text a person reads at a glance, drawn from the JSON report.
 #include <algorithm>
 
-#include "Inspect.h"
+#include "Report.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <set>
 
-#include "Inspect.h"
+#include "Report.h"
 #include "MemberText.h"
 #include "base/Holder.h"
 #include "infotip/Description.h"

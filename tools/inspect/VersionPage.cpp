@@ -1,6 +1,6 @@
 // The Version page: the rows its list shows and the line that fills each of
 // its three fields, from the extension's own version file reader.
-#include "Inspect.h"
+#include "Report.h"
 #include "MemberText.h"
 #include "base/Holder.h"
 #include "versionpage/VersionFile.h"

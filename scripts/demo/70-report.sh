@@ -15,7 +15,7 @@ for jar in "$EXAMPLES_OUT"/*.jar; do
 done
 
 section "morvane-inspect --check broken.jar: a jar with many mistakes"
-python3 "$root/tests/fixtures/make_inspect.py" "$DEMO_OUT/inspect" >/dev/null
+python3 "$root/tests/fixtures/make_checks.py" "$DEMO_OUT/inspect" >/dev/null
 "$INSPECT" --check "$DEMO_OUT/inspect/broken.jar" || echo "(exit status $?: problems found)"
 
 section "what a build step sees: the JSON of hello.jar for one locale, and a file that is no jar"

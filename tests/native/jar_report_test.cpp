@@ -1,5 +1,5 @@
 // morvane-inspect run as a jar's author runs it: one finding of --check per
-// jar of tests/fixtures/make_inspect.py, the shape of its JSON, and jars that
+// jar of tests/fixtures/make_checks.py, the shape of its JSON, and jars that
 // cannot be read at all.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -58,7 +58,7 @@ Outcome inspect(const std::vector<std::string>& args) {
     return r;
 }
 
-std::string jar(const std::string& name) { return fixturePath("inspect/" + name + ".jar"); }
+std::string jar(const std::string& name) { return fixturePath("checks/" + name + ".jar"); }
 
 TEST(InspectCheck, EachProblemIsReportedOnceWhereItIs) {
     const struct {
