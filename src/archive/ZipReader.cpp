@@ -540,13 +540,8 @@ int extractEntry(ByteSource& source, const Directory& directory, const Entry& en
     return kMemberRead;
 }
 
-struct Walk {
-    DirectoryVisitor visit;
-    void* context;
-    DirectoryWalk result;
-};
-
-DirectoryWalk walkEntries(ByteSource& source, const Directory& directory, const Window& tail, const Walk& walk) {
+DirectoryWalk walkEntries(ByteSource& source, const Directory& directory, const Window& tail, DirectoryVisitor visit,
+                          void* context) {
     CentralHeaders headers(source, directory, tail);
     while (headers.next()) {
         const uint8_t* header = headers.header();
@@ -554,50 +549,54 @@ DirectoryWalk walkEntries(ByteSource& source, const Directory& directory, const 
         if (!header || !parseCentralHeader(header, headers.length(), &entry)) return kWalkDamaged;
         DirectoryEntry seen = {reinterpret_cast<const char*>(header + kCentralSize), headers.nameLength(),
                                entry.method, entry.size, entry.compressedSize, entryProblem(entry)};
-        if (!walk.visit(seen, walk.context)) return kWalkComplete;
+        if (!visit(seen, context)) return kWalkComplete;
     }
     return headers.damaged() ? kWalkDamaged : kWalkComplete;
 }
 
-// Reads the member, or, given a walk, visits the whole directory instead.
-int readMember(ByteSource& source, const char* name, uint32_t nameLength, MemberBuffer* out,
-               Walk* walk = nullptr) {
+// The bytes at the file's end that the end record was found in: the
+// directory walk takes what it can from them instead of reading again.
+struct ArchiveTail {
+    uint8_t first[kFirstTailRead];
+    CorePtr<uint8_t> wide;
+    Window window;
+};
+
+// Finds the end record and with it the central directory.
+bool locateDirectory(ByteSource& source, ArchiveTail* tail, Directory* directory) {
     const uint64_t fileSize = source.size();
-    if (fileSize < kEndSize) return kMemberAbsent;
+    if (fileSize < kEndSize) return false;
+    Window& window = tail->window;
+    window.bytes = tail->first;
+    window.length = fileSize < kFirstTailRead ? static_cast<uint32_t>(fileSize) : kFirstTailRead;
+    window.start = fileSize - window.length;
+    if (!source.readAt(window.start, tail->first, window.length)) return false;
 
-    uint8_t firstTail[kFirstTailRead];
-    Window tail;
-    tail.bytes = firstTail;
-    tail.length = fileSize < kFirstTailRead ? static_cast<uint32_t>(fileSize) : kFirstTailRead;
-    tail.start = fileSize - tail.length;
-    if (!source.readAt(tail.start, firstTail, tail.length)) return kMemberAbsent;
-
-    Directory directory;
-    CorePtr<uint8_t> wideTail;
-    EndCheck found = searchEndRecord(source, tail, fileSize, fileSize, &directory);
+    EndCheck found = searchEndRecord(source, window, fileSize, fileSize, directory);
     if (found == EndCheck::kNotEndRecord) {
         // A comment or bytes after the zip push the end record back by up to 64 KiB.
         const uint32_t widest = kEndSize + kMaxComment;
         uint32_t length = fileSize < widest ? static_cast<uint32_t>(fileSize) : widest;
-        if (length <= tail.length) return kMemberAbsent;
-        wideTail.reset(static_cast<uint8_t*>(coreAlloc(length)));
-        if (!wideTail) return kMemberAbsent;
-        const uint64_t searched = tail.start;
-        tail.bytes = wideTail.get();
-        tail.length = length;
-        tail.start = fileSize - length;
-        if (!source.readAt(tail.start, wideTail.get(), length)) return kMemberAbsent;
-        found = searchEndRecord(source, tail, fileSize, searched, &directory);
+        if (length <= window.length) return false;
+        tail->wide.reset(static_cast<uint8_t*>(coreAlloc(length)));
+        if (!tail->wide) return false;
+        const uint64_t searched = window.start;
+        window.bytes = tail->wide.get();
+        window.length = length;
+        window.start = fileSize - length;
+        if (!source.readAt(window.start, tail->wide.get(), length)) return false;
+        found = searchEndRecord(source, window, fileSize, searched, directory);
     }
-    if (found != EndCheck::kFound) return kMemberAbsent;
+    return found == EndCheck::kFound;
+}
 
-    if (walk) {
-        walk->result = walkEntries(source, directory, tail, *walk);
-        return kMemberAbsent;
-    }
+int readMember(ByteSource& source, const char* name, uint32_t nameLength, MemberBuffer* out) {
+    ArchiveTail tail;
+    Directory directory;
+    if (!locateDirectory(source, &tail, &directory)) return kMemberAbsent;
     Entry entry;
-    if (!findEntry(source, directory, tail, name, nameLength, &entry)) return kMemberAbsent;
-    wideTail.reset();
+    if (!findEntry(source, directory, tail.window, name, nameLength, &entry)) return kMemberAbsent;
+    tail.wide.reset();
     return extractEntry(source, directory, entry, name, nameLength, out);
 }
 
@@ -643,10 +642,10 @@ int readArchiveMemberFrom(ByteSource& source, const char* memberName, MemberBuff
 }
 
 DirectoryWalk walkArchiveDirectory(ByteSource& source, DirectoryVisitor visit, void* context) {
-    Walk walk = {visit, context, kWalkNoArchive};
-    MemberBuffer unused = {0, nullptr};
-    if (visit) readMember(source, "", 0, &unused, &walk);
-    return walk.result;
+    ArchiveTail tail;
+    Directory directory;
+    if (!visit || !locateDirectory(source, &tail, &directory)) return kWalkNoArchive;
+    return walkEntries(source, directory, tail.window, visit, context);
 }
 
 void freeArchiveMember(MemberBuffer* buffer) {
