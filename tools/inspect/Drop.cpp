@@ -70,7 +70,7 @@ bool ansiParameters(const Jar& jar, const std::vector<std::string>& names, const
         list += ansi + '\0';
     }
     list += '\0';
-    CorePtr<char> quoted(listFile.empty() ? quoteJoinList(list.data()) : nullptr);
+    CorePtr<char> quoted(listFile.empty() ? quoteJoinList(list.data(), systemLeadByteTest()) : nullptr);
     CorePtr<char> parameters(buildLaunchParameters(listFile.empty() ? nullptr : listFile.c_str(), jar.path.c_str(),
                                                    quoted.get()));
     CorePtr<WChar> wide(systemTextToWide(parameters.get()));

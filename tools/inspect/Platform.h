@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/WideChar.h"
+#include "text/TextConvert.h"
 
 // Runs the tool with its arguments as UTF-8 (the platform's main calls it).
 int runInspect(int argc, char** argv);
@@ -20,6 +21,9 @@ bool shellPathOf(const std::string& path, std::string* systemPath);
 WChar* systemTextToWide(const char* text);
 // UTF-8 -> system text; false when a character has no form in it.
 bool utf8ToSystemText(const std::string& utf8, std::string* systemText);
+// The lead-byte test of system text that the ANSI drop quotes names with:
+// in a double-byte code page a 0x5C byte may be half a character.
+LeadByteTest systemLeadByteTest();
 // The locale name the tooltip lookup gets for this user, and how it was found.
 std::string userLocaleName(std::string* how);
 // The folder where the name list file would be made, with its separator.

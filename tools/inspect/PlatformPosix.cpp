@@ -33,6 +33,9 @@ bool shellPathOf(const std::string& path, std::string* systemPath) {
 
 WChar* systemTextToWide(const char* text) { return text ? utf8ToWide(text, std::strlen(text)) : nullptr; }
 
+// In UTF-8 a 0x5C byte is always a whole backslash.
+LeadByteTest systemLeadByteTest() { return nullptr; }
+
 bool utf8ToSystemText(const std::string& utf8, std::string* systemText) {
     *systemText = utf8;
     return true;

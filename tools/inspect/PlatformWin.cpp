@@ -82,6 +82,8 @@ bool shellPathOf(const std::string& path, std::string* systemPath) {
 
 WChar* systemTextToWide(const char* text) { return ansiToWide(text); }
 
+LeadByteTest systemLeadByteTest() { return isAnsiLeadByte; }
+
 bool utf8ToSystemText(const std::string& utf8, std::string* systemText) {
     return wideToAnsi(wideOf(utf8), systemText);
 }
