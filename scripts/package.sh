@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the setup program build/dist/Morvane-<version>-setup.exe (the version
-# from the file VERSION) with NSIS from Release builds of both Windows trees,
-# build/win32-release and build/win64-release, of which it builds only the DLL
-# and morvane-inspect. The DLLs and programs ship without symbols and debug
+# from the file VERSION) with NSIS from the Release builds of both Windows
+# trees, build/win32 and build/win64 (the trees scripts/test.sh tests), of
+# which it builds only the DLL and morvane-inspect. The DLLs and programs ship without symbols and debug
 # information. Prints the setup program's path last.
 #
 # usage: package.sh [--version V --trees WIN32_TREE WIN64_TREE --out FILE]
@@ -11,8 +11,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 version=$(cat "$root/VERSION")
-tree32="$root/build/win32-release"
-tree64="$root/build/win64-release"
+tree32="$root/build/win32"
+tree64="$root/build/win64"
 out=""
 build=1
 while [ $# -gt 0 ]; do

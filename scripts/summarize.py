@@ -5,7 +5,9 @@ runs, the DLL check) as one. A program that failed without reporting a failed
 case (a crash, a sanitizer report, a leak) counts as one failure more.
 
 usage: summarize.py RESULT_DIR...   (each holding ctest.xml and <test>.xml files)
-Prints the failed names and a last line "N passed, M failed"; exit 1 on failures.
+Prints the failed names, the skipped test programs (skipped.txt: a test
+program per line, with the reason, written by scripts/wine-ctest.sh) and a
+last line "N passed, M failed"; exit 1 on failures.
 """
 import os
 import sys
@@ -30,7 +32,12 @@ def gtest_counts(path):
 def main():
     passed = failed = 0
     failures = []
+    skipped = []
     for result_dir in sys.argv[1:]:
+        skip_list = os.path.join(result_dir, 'skipped.txt')
+        if os.path.exists(skip_list):
+            with open(skip_list, encoding='utf-8') as f:
+                skipped += [line.strip() for line in f if line.strip()]
         ctest = os.path.join(result_dir, 'ctest.xml')
         if not os.path.exists(ctest):
             failed += 1
@@ -59,9 +66,12 @@ def main():
     if passed + failed == 0:
         failed = 1
         failures.append('no test ran at all')
+    for s in skipped:
+        print('SKIPPED:', s)
     for f in failures:
         print('FAILED:', f)
-    print(f'{passed} passed, {failed} failed')
+    tail = f', {len(skipped)} test programs skipped' if skipped else ''
+    print(f'{passed} passed, {failed} failed{tail}')
     return 1 if failed else 0
 
 

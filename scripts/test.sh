@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the setup program and the three trees and runs every test: the native
+# Builds the three trees and the setup program and runs every test: the native
 # unit tests (ASan+UBSan), the fuzz smoke runs, and the Windows tests under
 # Wine, those of build/win32 in its private 32-bit prefix and those of
 # build/win64 (the same programs built for 64-bit, and the tests of both DLLs
@@ -30,19 +30,22 @@ build_tree() {
     || { tail -50 "$log-configure.log" "$log-build.log" 2>/dev/null; echo "$label build failed"; status=1; }
 }
 
-# The setup program, from Release builds of both Windows trees: the Windows
-# tests run it in their prefixes.
-echo "== setup program (Release builds of both Windows trees, NSIS)"
-setup=$(bash scripts/package.sh 2>"$root/build/package.log") \
-  || { tail -30 "$root/build/package.log"; echo "packaging failed"; status=1; }
-
 build_tree "native (clang, ASan+UBSan, libFuzzer)" "$native" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+# The Windows trees are Release builds, as the setup program ships them: the
+# suites test the DLLs that ship, and the setup program is packed from these
+# very trees.
+setup="$root/build/dist/Morvane-$(cat "$root/VERSION")-setup.exe"
 build_tree "win32 (mingw-w64 i686)" "$win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  -DMORVANE_SETUP="$setup"
+  -DCMAKE_BUILD_TYPE=Release -DMORVANE_SETUP="$setup"
 # The 64-bit tree tests its DLL together with the 32-bit one, and takes the
 # fixtures that the 32-bit tree's tests make.
 build_tree "win64 (mingw-w64 x86_64)" "$win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
-  -DMORVANE_OTHER_DLL="$win32/bin/Morvane.dll" -DMORVANE_SHARED_FIXTURES="$win32/fixtures" -DMORVANE_SETUP="$setup"
+  -DCMAKE_BUILD_TYPE=Release -DMORVANE_OTHER_DLL="$win32/bin/Morvane.dll" -DMORVANE_SHARED_FIXTURES="$win32/fixtures" \
+  -DMORVANE_SETUP="$setup"
+
+echo "== setup program (from the two Windows trees, NSIS)"
+bash scripts/package.sh --trees "$win32" "$win64" --out "$setup" >/dev/null 2>"$root/build/package.log" \
+  || { tail -30 "$root/build/package.log"; echo "packaging failed"; status=1; }
 
 rm -rf "$native/test-results" "$win32/test-results" "$win64/test-results"
 mkdir -p "$native/test-results" "$win32/test-results" "$win64/test-results"

@@ -9,6 +9,12 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe,mscoree,mshtml=d"
 unset _build
 
+# Whether Wine can run 32-bit programs: Debian's 64-bit Wine runs without
+# its 32-bit part (wine32:i386), and /usr/bin/wine then falls back to wine64.
+wine32_available() {
+  [ -x /usr/lib/wine/wine ] || [ -x /usr/lib/i386-linux-gnu/wine/wine ]
+}
+
 # Creates the prefix when missing and starts a persistent wineserver. Wine's
 # first process leaves background processes that inherit its output, so its
 # output goes to a file, never into a pipe that a caller is reading.
