@@ -20,6 +20,7 @@
 #include <cstdint>
 
 #include "base/Holder.h"
+#include "base/WideChar.h"
 
 struct MemberBuffer {
     uint32_t length;
@@ -64,6 +65,7 @@ public:
     bool readAt(uint64_t offset, void* destination, uint32_t length) override;
 
 protected:
+    void setSize(uint64_t size) { size_ = size; }
     // Bytes read at offset (at most length), 0 at the end of the file, -1 on error.
     virtual long readSome(uint64_t offset, void* destination, uint32_t length) = 0;
 
@@ -71,13 +73,30 @@ private:
     uint64_t size_;
 };
 
-// Argument check shared by the platforms' readArchiveMember: false (with
-// *status set and *out cleared where possible) when the reader cannot start.
-bool startMemberRead(const char* archivePath, const char* memberName, MemberBuffer* out, int* status);
+// An archive file opened as the shell extension opens every jar: by its full
+// path (UTF-16 on Windows, with the \\?\ form past MAX_PATH), shared for
+// reading, writing and deleting so that the user can still rename or delete
+// it, and only if it is a disk file (a pipe or a device has no size and may
+// never end). isOpen() is false when any of that fails; the file is closed
+// when the object goes.
+class ArchiveFile : public FileByteSource {
+public:
+    explicit ArchiveFile(const PathChar* path);
+    ~ArchiveFile() override;
+    ArchiveFile(const ArchiveFile&) = delete;
+    ArchiveFile& operator=(const ArchiveFile&) = delete;
+    bool isOpen() const { return handle_ != kNoHandle; }
 
-// The archive path is ANSI text in the system code page on Windows, a plain
-// byte path elsewhere.
-int readArchiveMember(const char* archivePath, const char* memberName, MemberBuffer* out);
+protected:
+    long readSome(uint64_t offset, void* destination, uint32_t length) override;
+
+private:
+    static constexpr intptr_t kNoHandle = -1;
+    intptr_t handle_ = kNoHandle;  // a HANDLE on Windows, a descriptor elsewhere
+};
+
+// Reads one member of the archive file at archivePath.
+int readArchiveMember(const PathChar* archivePath, const char* memberName, MemberBuffer* out);
 int readArchiveMemberFrom(ByteSource& source, const char* memberName, MemberBuffer* out);
 void freeArchiveMember(MemberBuffer* buffer);
 
@@ -129,7 +148,7 @@ using MemberHolder = Holder<MemberBufferTraits>;
 // released when the object goes, on every path.
 class MetadataMember {
 public:
-    MetadataMember(const char* archivePath, const char* memberName);
+    MetadataMember(const PathChar* archivePath, const char* memberName);
     ~MetadataMember();
     MetadataMember(const MetadataMember&) = delete;
     MetadataMember& operator=(const MetadataMember&) = delete;

@@ -1,6 +1,6 @@
 #include "archive/ArchiveReader.h"
 
-MetadataMember::MetadataMember(const char* archivePath, const char* memberName) {
+MetadataMember::MetadataMember(const PathChar* archivePath, const char* memberName) {
     owned_ = readArchiveMember(archivePath, memberName, &buffer_) < kArchiveUnusable;
 }
 

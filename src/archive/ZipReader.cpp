@@ -624,11 +624,12 @@ bool FileByteSource::readAt(uint64_t offset, void* destination, uint32_t length)
     return true;
 }
 
-bool startMemberRead(const char* archivePath, const char* memberName, MemberBuffer* out, int* status) {
+int readArchiveMember(const PathChar* archivePath, const char* memberName, MemberBuffer* out) {
     if (out) *out = MemberBuffer{0, nullptr};
-    if (archivePath && memberName && out) return true;
-    *status = kArchiveUnusable;
-    return false;
+    if (!archivePath || !memberName || !out) return kArchiveUnusable;
+    ArchiveFile file(archivePath);
+    if (!file.isOpen()) return kMemberAbsent;
+    return readArchiveMemberFrom(file, memberName, out);
 }
 
 int readArchiveMemberFrom(ByteSource& source, const char* memberName, MemberBuffer* out) {

@@ -4,6 +4,8 @@
 
 #include <new>
 
+#include "base/CoreAlloc.h"
+#include "base/Holder.h"
 #include "com/Module.h"
 #include "com/PersistFile.h"
 #include "com/ShellExtInit.h"
@@ -45,7 +47,7 @@ const InterfaceEntry kInterfaces[] = {
 
 }  // namespace
 
-JarIconObj::JarIconObj() : cRef(0) {
+JarIconObj::JarIconObj() : pwszFileName(nullptr), cRef(0) {
     szFileName[0] = '\0';
     InterlockedIncrement(&g_cDllRef);
     // A failed allocation leaves that interface missing; the others still work.
@@ -65,6 +67,28 @@ JarIconObj::~JarIconObj() {
     delete pDropTarget;
     delete pShellExtInit;
     delete pShellPropSheetExt;  // releases a version list still held
+    coreFree(pwszFileName);
+}
+
+bool JarIconObj::setPath(const wchar_t* path) {
+    coreFree(pwszFileName);
+    pwszFileName = nullptr;
+    szFileName[0] = '\0';
+    size_t units = 0;
+    while (path && path[units] && units <= kMaxPathUnits) ++units;
+    if (!path || units > kMaxPathUnits) return false;
+    pwszFileName = coreAllocArray<wchar_t>(units + 1);
+    if (!pwszFileName) return false;
+    memcpy(pwszFileName, path, (units + 1) * sizeof(wchar_t));
+    // The log line's form, whatever the code page lacks; its start when long.
+    CorePtr<char> ansi(coreAllocArray<char>(units * 4 + 1));
+    int n = ansi ? WideCharToMultiByte(CP_ACP, 0, path, static_cast<int>(units), ansi.get(),
+                                       static_cast<int>(units * 4), nullptr, nullptr)
+                 : 0;
+    size_t kept = n > 0 ? (static_cast<size_t>(n) < MAX_PATH ? static_cast<size_t>(n) : MAX_PATH - 1) : 0;
+    if (kept) memcpy(szFileName, ansi.get(), kept);
+    szFileName[kept] = '\0';
+    return true;
 }
 
 STDMETHODIMP JarIconObj::QueryInterface(REFIID riid, void** ppv) {

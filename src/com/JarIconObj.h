@@ -22,8 +22,20 @@ public:
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;
 
-    // The archive's path in the ANSI code page; empty until Load or Initialize.
+    // The archive's path as the shell gave it (UTF-16), by which every feature
+    // opens the jar; empty until Load or Initialize.
+    const wchar_t* path() const { return pwszFileName ? pwszFileName : L""; }
+    // Keeps a copy of path, and its ANSI form for the log. A path that is
+    // longer than any Windows path, or no memory, leaves the object without a
+    // path (false): a shortened path could name another archive.
+    bool setPath(const wchar_t* path);
+    // Longest path Windows opens (in its \\?\ form), in UTF-16 units.
+    static constexpr size_t kMaxPathUnits = 32767;
+
+    // The path's ANSI form, for the log line only: characters the code page
+    // lacks show as "?", and a long path is cut.
     char szFileName[MAX_PATH];
+    wchar_t* pwszFileName;
     LONG cRef;
     velPersistFile* pPersistFile;
     velExtractIcon* pExtractIcon;

@@ -9,11 +9,10 @@ STDMETHODIMP velPersistFile::SaveCompleted(LPCOLESTR) { return E_NOTIMPL; }
 STDMETHODIMP velPersistFile::GetCurFile(LPOLESTR*) { return E_NOTIMPL; }
 
 STDMETHODIMP velPersistFile::Load(LPCOLESTR pszFileName, DWORD) {
-    char* name = pJarIcon->szFileName;
-    int n = pszFileName ? WideCharToMultiByte(CP_ACP, 0, pszFileName, -1, name, MAX_PATH, nullptr, nullptr) : 0;
-    // A path whose ANSI form does not fit is not cut off: a truncated path could
-    // name a different archive that happens to exist. The object then holds no path.
-    if (n == 0) name[0] = '\0';
-    logPrintf("IPersistFile::Load. name:\"%s\"", name);
+    // The path is kept as the shell gives it; a path longer than any Windows
+    // path is not cut off (it could name another archive): the object then
+    // holds no path.
+    pJarIcon->setPath(pszFileName);
+    logPrintf("IPersistFile::Load. name:\"%s\"", pJarIcon->szFileName);
     return S_OK;
 }

@@ -39,7 +39,7 @@ HICON createIconFromImage(const IconImage& image) {
     return createFromPlan(IconImage{copy.get(), image.size}, plan);
 }
 
-void loadArchiveIcons(const char* archivePath, UINT smallWidth, UINT smallHeight, UINT largeWidth,
+void loadArchiveIcons(const PathChar* archivePath, UINT smallWidth, UINT smallHeight, UINT largeWidth,
                       UINT largeHeight, UINT wantedDepth, HICON* phiconSmall, HICON* phiconLarge) {
     if (phiconSmall) *phiconSmall = nullptr;
     if (phiconLarge) *phiconLarge = nullptr;

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "base/Holder.h"
+#include "base/WideChar.h"
 #include "icon/IconDirectory.h"
 
 // Reads the member once and fills *phiconSmall and *phiconLarge with the best
@@ -11,7 +12,7 @@
 // and stays null when the archive gives no icon for it; a null pointer asks for
 // no icon of that size. The heights are accepted but play no part in the
 // choice. The icons belong to the caller.
-void loadArchiveIcons(const char* archivePath, UINT smallWidth, UINT smallHeight, UINT largeWidth,
+void loadArchiveIcons(const PathChar* archivePath, UINT smallWidth, UINT smallHeight, UINT largeWidth,
                       UINT largeHeight, UINT wantedDepth, HICON* phiconSmall, HICON* phiconLarge);
 
 // An icon at the image's own size, or null.

@@ -75,9 +75,9 @@ STDMETHODIMP velExtractIcon::Extract(PCSTR, UINT, HICON* phiconLarge, HICON* phi
     UINT largeSize = LOWORD(nIconSize);
     UINT smallSize = HIWORD(nIconSize);
     UINT depth = wantedColourDepth(osvi.dwMajorVersion, osvi.dwMinorVersion);
-    const char* name = pJarIcon->szFileName;
+    const char* name = pJarIcon->szFileName;  // for the log
 
-    loadArchiveIcons(name, smallSize, smallSize, largeSize, largeSize, depth, phiconSmall, phiconLarge);
+    loadArchiveIcons(pJarIcon->path(), smallSize, smallSize, largeSize, largeSize, depth, phiconSmall, phiconLarge);
     logStage(1, name, phiconSmall, phiconLarge);
 
     extractConfiguredIcons(phiconLarge, phiconSmall);

@@ -91,7 +91,7 @@ WChar* describeFromText(const char* bytes, size_t length, const char* localeName
     return decodeDescriptionLine(choice.line, choice.length, lineBreak);
 }
 
-WChar* readDescription(const char* archivePath, const char* localeName, const char* lineBreak) {
+WChar* readDescription(const PathChar* archivePath, const char* localeName, const char* lineBreak) {
     MetadataMember member(archivePath, MEMBER_DESCRIPTION);
     if (!member.present()) return nullptr;
     return describeFromText(member.data(), member.length(), localeName, lineBreak);

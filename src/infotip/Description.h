@@ -41,7 +41,7 @@ WChar* describeFromText(const char* bytes, size_t length, const char* localeName
                         const char* lineBreak);
 // The tooltip text of the archive for a locale name such as "en_US", or null:
 // describeFromText over the member "shell-meta-inf/description".
-WChar* readDescription(const char* archivePath, const char* localeName, const char* lineBreak);
+WChar* readDescription(const PathChar* archivePath, const char* localeName, const char* lineBreak);
 
 // Whether a line whose key (the bytes before its "=") is these length bytes
 // can ever be chosen: "default", or the key that some name of the locale

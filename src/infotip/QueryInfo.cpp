@@ -7,7 +7,7 @@
 #include "infotip/Description.h"
 #include "text/LocaleNames.h"
 
-HRESULT makeInfoTip(IMalloc* allocator, const char* archivePath, PWSTR* ppwszTip) {
+HRESULT makeInfoTip(IMalloc* allocator, const PathChar* archivePath, PWSTR* ppwszTip) {
     CorePtr<WChar> tip;
     {
         CorePtr<char> locale(userLocaleName());
@@ -26,7 +26,7 @@ HRESULT makeInfoTip(IMalloc* allocator, const char* archivePath, PWSTR* ppwszTip
 STDMETHODIMP velQueryInfo::GetInfoTip(DWORD, PWSTR* ppwszTip) {
     ComPtr<IMalloc> allocator;
     if (FAILED(SHGetMalloc(allocator.put()))) return E_FAIL;
-    return makeInfoTip(allocator.get(), pJarIcon->szFileName, ppwszTip);
+    return makeInfoTip(allocator.get(), pJarIcon->path(), ppwszTip);
 }
 
 STDMETHODIMP velQueryInfo::GetInfoFlags(DWORD*) { return E_NOTIMPL; }

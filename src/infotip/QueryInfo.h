@@ -1,6 +1,7 @@
 #pragma once
 #include <shlobj.h>
 
+#include "base/WideChar.h"
 #include "com/InterfaceObject.h"
 
 // IQueryInfo: the tooltip of a jar in the user's language.
@@ -16,4 +17,4 @@ public:
 // the given task allocator. Results: S_OK; E_OUTOFMEMORY with *ppwszTip not
 // written when the archive has no description for the locale; E_OUTOFMEMORY
 // with *ppwszTip null when the allocator gives no memory.
-HRESULT makeInfoTip(IMalloc* allocator, const char* archivePath, PWSTR* ppwszTip);
+HRESULT makeInfoTip(IMalloc* allocator, const PathChar* archivePath, PWSTR* ppwszTip);

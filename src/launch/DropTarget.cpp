@@ -41,7 +41,7 @@ STDMETHODIMP velDropTarget::Drop(IDataObject* pDataObj, DWORD, POINTL, DWORD* pd
     if (medium.get().tymed == TYMED_HGLOBAL) {
         HGLOBAL memory = medium.get().hGlobal;
         GlobalLockHolder block(memory);
-        if (block.get()) launchWithDroppedFiles(pJarIcon->szFileName, block.get(), GlobalSize(memory));
+        if (block.get()) launchWithDroppedFiles(pJarIcon->path(), block.get(), GlobalSize(memory));
     }
     answerEffect(pdwEffect, DROPEFFECT_COPY);
     return S_OK;

@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "archive/LongPath.h"
+#include "base/CoreAlloc.h"
+#include "base/Holder.h"
 #include "base/TextUnits.h"
 #include "diag/Config.h"
 #include "diag/Log.h"
@@ -13,21 +16,15 @@
 
 #include <cstring>
 
-#define WIDE_TEXT_(text) L##text
-#define WIDE_TEXT(text) WIDE_TEXT_(text)
-
 namespace {
 
 // The calls of one text width: the drop's fWide decides, and nothing else.
 struct AnsiCalls {
     using Char = char;
-    static Char* quote(const char* names, const WChar*) { return quoteJoinList(names, isAnsiLeadByte); }
-    static Char* build(const char* listFile, const Char* archive, const Char* names) {
-        return buildLaunchParameters(listFile, archive, names);
+    static Char* build(const Char* listFile, const Char* archive, const DroppedFiles& drop) {
+        return buildDropParameters(listFile, archive, drop.names, isAnsiLeadByte);
     }
-    static bool find(const Char* archive, Char* program) {
-        return reinterpret_cast<INT_PTR>(FindExecutableA(archive, nullptr, program)) > 32;
-    }
+    static bool find(const Char* archive, Char* program);
     static void showInfo(int length, const Char* program, const Char* parameters) {
         showInfoBox(LAUNCH_INFO_FORMAT, LAUNCH_INFO_LABEL, length, program, parameters);
     }
@@ -37,14 +34,45 @@ struct AnsiCalls {
     }
 };
 
+// The short (8.3) form of a path, which the calls limited to MAX_PATH take
+// where the full form is too long; null when the volume keeps none.
+WChar* shortPathForm(const WChar* path) {
+    CorePtr<WChar> longForm(longPathForm(path));
+    const WChar* from = longForm ? longForm.get() : path;
+    DWORD units = GetShortPathNameW(from, nullptr, 0);
+    if (units == 0) return nullptr;
+    CorePtr<WChar> shortForm(coreAllocArray<WChar>(units));
+    if (!shortForm) return nullptr;
+    DWORD got = GetShortPathNameW(from, shortForm.get(), units);
+    if (got == 0 || got >= units) return nullptr;
+    // "\\?\" stays in front of what came from a long form; FindExecutable
+    // takes the plain form.
+    const WChar* plain = shortForm.get();
+    if (longForm && got > 4 && plain[0] == L'\\' && plain[1] == L'\\' && plain[2] == L'?' && plain[3] == L'\\')
+        memmove(shortForm.get(), plain + 4, (got - 3) * sizeof(WChar));
+    return shortForm.release();
+}
+
+bool AnsiCalls::find(const Char* archive, Char* program) {
+    if (reinterpret_cast<INT_PTR>(FindExecutableA(archive, nullptr, program)) > 32) return true;
+    // FindExecutable takes a path of less than MAX_PATH characters only.
+    if (textLength(archive) < MAX_PATH) return false;
+    CorePtr<WChar> wide(ansiToWide(archive));
+    CorePtr<WChar> shortForm(wide ? shortPathForm(wide.get()) : nullptr);
+    CorePtr<char> ansiShort(wideToAnsi(shortForm.get()));
+    return ansiShort && reinterpret_cast<INT_PTR>(FindExecutableA(ansiShort.get(), nullptr, program)) > 32;
+}
+
 struct WideCalls {
     using Char = WChar;
-    static Char* quote(const char*, const WChar* names) { return quoteJoinListW(names); }
-    static Char* build(const char* listFile, const Char* archive, const Char* names) {
-        return buildLaunchParametersW(listFile, archive, names);
+    static Char* build(const Char* listFile, const Char* archive, const DroppedFiles& drop) {
+        return buildDropParameters(listFile, archive, drop.namesW);
     }
     static bool find(const Char* archive, Char* program) {
-        return reinterpret_cast<INT_PTR>(FindExecutableW(archive, nullptr, program)) > 32;
+        if (reinterpret_cast<INT_PTR>(FindExecutableW(archive, nullptr, program)) > 32) return true;
+        // FindExecutable takes a path of less than MAX_PATH characters only.
+        CorePtr<WChar> shortForm(textLength(archive) >= MAX_PATH ? shortPathForm(archive) : nullptr);
+        return shortForm && reinterpret_cast<INT_PTR>(FindExecutableW(shortForm.get(), nullptr, program)) > 32;
     }
     static void showInfo(int length, const Char* program, const Char* parameters) {
         showInfoBoxW(WIDE_TEXT(LAUNCH_INFO_FORMAT), WIDE_TEXT(LAUNCH_INFO_LABEL), length, program, parameters);
@@ -56,11 +84,10 @@ struct WideCalls {
 };
 
 template <typename Calls>
-void startProgram(const typename Calls::Char* archivePath, const DroppedFiles& drop, NameListFile& listFile) {
+void startProgram(const typename Calls::Char* archivePath, const typename Calls::Char* listFilePath,
+                  const DroppedFiles& drop, NameListFile& listFile) {
     using Char = typename Calls::Char;
-    // Without memory for the quoted names the program still starts, without them.
-    CorePtr<Char> quoted(listFile ? nullptr : Calls::quote(drop.names, drop.namesW));
-    CorePtr<Char> parameters(Calls::build(listFile.get(), archivePath, quoted.get()));
+    CorePtr<Char> parameters(Calls::build(listFilePath, archivePath, drop));
     if (!parameters) return;
     Char program[MAX_PATH] = {};
     if (!Calls::find(archivePath, program)) return;
@@ -73,22 +100,29 @@ void startProgram(const typename Calls::Char* archivePath, const DroppedFiles& d
 
 }  // namespace
 
-WChar* buildLaunchParametersW(const char* listFilePath, const WChar* archivePath, const WChar* quotedNames) {
-    CorePtr<WChar> listFile(ansiToWide(listFilePath));
-    if (listFilePath && !listFile) return nullptr;
-    return buildLaunchParameters(listFile.get(), archivePath, quotedNames);
-}
-
-void launchWithDroppedFiles(const char* archivePath, const void* block, size_t blockSize) {
+void launchWithDroppedFiles(const WChar* archivePath, const void* block, size_t blockSize) {
+    if (!archivePath || !*archivePath) return;
     DroppedFiles drop;
     if (!readDroppedFiles(block, blockSize, &drop)) return;
     NameListFile listFile;
     StartOptions options;
     if (readStartOptions(archivePath, &options) && options.namesInListFile) listFile.reset(writeNameListFile(drop));
-    if (!drop.wide) {
-        startProgram<AnsiCalls>(archivePath, drop, listFile);
+    if (drop.wide) {
+        startProgram<WideCalls>(archivePath, listFile.get(), drop, listFile);
         return;
     }
-    CorePtr<WChar> wideArchivePath(ansiToWide(archivePath));
-    if (wideArchivePath) startProgram<WideCalls>(wideArchivePath.get(), drop, listFile);
+    // The ANSI run passes ANSI text throughout: a path the code page cannot
+    // express exactly starts nothing, rather than the program of a look-alike.
+    CorePtr<char> ansiArchivePath(wideToAnsi(archivePath));
+    if (!ansiArchivePath) return;
+    CorePtr<char> ansiListFile;
+    if (listFile) {
+        ansiListFile.reset(wideToAnsi(listFile.get()));
+        if (!ansiListFile) {
+            CorePtr<WChar> shortForm(shortPathForm(listFile.get()));
+            ansiListFile.reset(wideToAnsi(shortForm.get()));
+        }
+        if (!ansiListFile) return;
+    }
+    startProgram<AnsiCalls>(ansiArchivePath.get(), ansiListFile.get(), drop, listFile);
 }

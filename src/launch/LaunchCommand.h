@@ -11,12 +11,11 @@
 #define LAUNCH_INFO_FORMAT "%s%i\n%s\n%s"
 #define LAUNCH_INFO_LABEL "Parameter length (w/o ...java.exe):"
 
-// The wide parameter string; the list file path (ANSI) is converted through the
-// ANSI code page. Null when a conversion or the allocation fails.
-WChar* buildLaunchParametersW(const char* listFilePath, const WChar* archivePath, const WChar* quotedNames);
-
 // Starts the archive's program for a drop. block is the locked DROPFILES block
 // of blockSize bytes; a block whose names cannot be read safely starts nothing.
 // The name list file (when the start options ask for one) is left for the
-// started program, and deleted when nothing could be started.
-void launchWithDroppedFiles(const char* archivePath, const void* block, size_t blockSize);
+// started program, and deleted when nothing could be started. The program
+// gets the archive's path as the shell gave it; a drop of ANSI names passes
+// ANSI text throughout and starts nothing when the path (or the list file's)
+// has no exact ANSI form.
+void launchWithDroppedFiles(const WChar* archivePath, const void* block, size_t blockSize);

@@ -5,7 +5,9 @@
 
 #include "base/ByteCursor.h"
 #include "base/CoreAlloc.h"
+#include "base/Holder.h"
 #include "base/TextUnits.h"
+#include "text/TextConvert.h"
 
 namespace {
 
@@ -101,4 +103,16 @@ char* buildLaunchParameters(const char* listFilePath, const char* archivePath, c
 
 WChar* buildLaunchParameters(const WChar* listFilePath, const WChar* archivePath, const WChar* quotedNames) {
     return buildParameters(listFilePath, archivePath, quotedNames);
+}
+
+char* buildDropParameters(const char* listFilePath, const char* archivePath, const char* names,
+                          bool (*isLeadByte)(unsigned char)) {
+    // Without memory for the quoted names the program still starts, without them.
+    CorePtr<char> quoted(listFilePath || !names ? nullptr : quoteJoinList(names, isLeadByte));
+    return buildLaunchParameters(listFilePath, archivePath, quoted.get());
+}
+
+WChar* buildDropParameters(const WChar* listFilePath, const WChar* archivePath, const WChar* names) {
+    CorePtr<WChar> quoted(listFilePath || !names ? nullptr : quoteJoinListW(names));
+    return buildLaunchParameters(listFilePath, archivePath, quoted.get());
 }

@@ -36,3 +36,11 @@ bool readDroppedFiles(const void* block, size_t size, DroppedFiles* drop);
 // list file. Null when archivePath is null or memory runs out.
 char* buildLaunchParameters(const char* listFilePath, const char* archivePath, const char* quotedNames);
 WChar* buildLaunchParameters(const WChar* listFilePath, const WChar* archivePath, const WChar* quotedNames);
+
+// The parameter string a drop gives the started program: with a list file the
+// names go there, without one they are quoted and joined (ANSI names walked by
+// isLeadByte's characters). names is the drop's double-NUL list (may be null).
+// Null when archivePath is null or memory runs out.
+char* buildDropParameters(const char* listFilePath, const char* archivePath, const char* names,
+                          bool (*isLeadByte)(unsigned char));
+WChar* buildDropParameters(const WChar* listFilePath, const WChar* archivePath, const WChar* names);

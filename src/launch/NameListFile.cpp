@@ -36,31 +36,32 @@ void writeDroppedNames(FILE* out, const DroppedFiles& drop) {
 
 }  // namespace
 
-char* makeTempFileName(const char* prefix) {
-    char probe[2];
-    DWORD length = GetTempPathA(sizeof(probe), probe);
+WChar* makeTempFileName(const WChar* prefix) {
+    WChar probe[2];
+    DWORD length = GetTempPathW(2, probe);
     if (length == 0) return nullptr;
-    CorePtr<char> directory(coreAllocArray<char>(size_t(length) + 1));
+    CorePtr<WChar> directory(coreAllocArray<WChar>(size_t(length) + 1));
     if (!directory) return nullptr;
-    DWORD written = GetTempPathA(length + 1, directory.get());
+    DWORD written = GetTempPathW(length + 1, directory.get());
     // A result beyond the buffer means the directory changed in between.
     if (written == 0 || written > length) return nullptr;
-    CorePtr<char> name(coreAllocArray<char>(MAX_PATH + 1));
+    // The name is the directory, three characters, four hex digits and ".tmp".
+    CorePtr<WChar> name(coreAllocArray<WChar>(size_t(length) + MAX_PATH + 1));
     if (!name) return nullptr;
-    if (GetTempFileNameA(directory.get(), prefix, 0, name.get()) == 0) return nullptr;
+    if (GetTempFileNameW(directory.get(), prefix, 0, name.get()) == 0) return nullptr;
     return name.release();
 }
 
-char* writeNameListFile(const DroppedFiles& drop) {
-    char* path = makeTempFileName(NAME_LIST_FILE_PREFIX);
+WChar* writeNameListFile(const DroppedFiles& drop) {
+    WChar* path = makeTempFileName(WIDE_TEXT(NAME_LIST_FILE_PREFIX));
     if (!path) return nullptr;
-    if (FILE* out = fopen(path, "wb")) {
+    if (FILE* out = _wfopen(path, L"wb")) {
         writeDroppedNames(out, drop);
         fclose(out);
     }
     return path;
 }
 
-void deleteNameListFile(const char* path) {
-    if (path) DeleteFileA(path);
+void deleteNameListFile(const WChar* path) {
+    if (path) DeleteFileW(path);
 }

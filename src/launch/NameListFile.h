@@ -5,23 +5,23 @@
 #include "base/Holder.h"
 #include "launch/LaunchParameters.h"
 
-// GetTempFileNameA forms the file name from the first three characters.
+// GetTempFileName forms the file name from the first three characters.
 #define NAME_LIST_FILE_PREFIX "morvanestart"
 
-// Path (ANSI) of a new, empty, uniquely named file in the temporary directory,
-// or null.
-char* makeTempFileName(const char* prefix);
+// Path of a new, empty, uniquely named file in the temporary directory, or
+// null. The directory may be in any script (a user profile's own folder).
+WChar* makeTempFileName(const WChar* prefix);
 // Creates the name list file and writes the dropped names into it (ANSI names
 // are converted from the ANSI code page as one list). Null when no file could
 // be created; a file that cannot be written stays and its path is still given.
-char* writeNameListFile(const DroppedFiles& drop);
+WChar* writeNameListFile(const DroppedFiles& drop);
 // Deletes the file when a path is given; the outcome is not looked at.
-void deleteNameListFile(const char* path);
+void deleteNameListFile(const WChar* path);
 
 // A name list file that is deleted unless ownership passes to the started
 // program (release(), then free the path).
 struct NameListFileTraits {
-    using Type = char*;
+    using Type = WChar*;
     static Type invalid() { return nullptr; }
     static void close(Type path) {
         deleteNameListFile(path);

@@ -12,7 +12,7 @@ bool parseStartOptions(const char* bytes, size_t length, StartOptions* options) 
     return true;
 }
 
-bool readStartOptions(const char* archivePath, StartOptions* options) {
+bool readStartOptions(const PathChar* archivePath, StartOptions* options) {
     MetadataMember member(archivePath, MEMBER_STARTOPTIONS);
     return member.present() && parseStartOptions(member.data(), member.length(), options);
 }

@@ -24,7 +24,7 @@ struct StartOptions {
 bool parseStartOptions(const char* bytes, size_t length, StartOptions* options);
 // Options of the archive; false when the member cannot be read, is absent or
 // is empty.
-bool readStartOptions(const char* archivePath, StartOptions* options);
+bool readStartOptions(const PathChar* archivePath, StartOptions* options);
 
 // Writes one record per name of a wide double-NUL list and then, only when
 // every record was written, the end record. A null or empty list writes no

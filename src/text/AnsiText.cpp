@@ -22,3 +22,18 @@ WChar* ansiToWide(const char* text) {
 }
 
 bool isAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+
+char* wideToAnsi(const WChar* text) {
+    if (!text) return nullptr;
+    int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return nullptr;
+    CorePtr<char> ansi(coreAllocArray<char>(static_cast<size_t>(bytes)));
+    if (!ansi) return nullptr;
+    // A character the code page lacks would become "?" or a look-alike, and
+    // the text would then name something else: no ANSI form at all.
+    BOOL lost = FALSE;
+    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, ansi.get(), bytes, nullptr, &lost) != bytes ||
+        lost)
+        return nullptr;
+    return ansi.release();
+}

@@ -44,6 +44,9 @@ char* copyText(const char* text, size_t length);
 #ifdef _WIN32
 // ANSI (CP_ACP) -> new UTF-16 string; null in, null out.
 WChar* ansiToWide(const char* text);
+// UTF-16 -> new ANSI (CP_ACP) string, exactly: null when a character has no
+// form in the code page (no best-fit look-alikes, no "?"), or null in.
+char* wideToAnsi(const WChar* text);
 // The lead-byte test of the ANSI code page, for quoteJoinList.
 bool isAnsiLeadByte(unsigned char byte);
 #endif

@@ -33,7 +33,7 @@ STDMETHODIMP velShellPropSheetExt::ReplacePage(EXPPS, LPFNSVADDPROPSHEETPAGE, LP
 void velShellPropSheetExt::loadVersionList() {
     if (pVersionList) return;
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    pVersionList = readVersionList(pJarIcon->szFileName);
+    pVersionList = readVersionList(pJarIcon->path());
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
 }
 

@@ -44,7 +44,7 @@ VersionList* parseVersionList(const char* bytes, size_t length, size_t* memberLi
     return reinterpret_cast<VersionList*>(mapLines(lines.get(), decodeLine, nullptr));
 }
 
-VersionList* readVersionList(const char* archivePath) {
+VersionList* readVersionList(const PathChar* archivePath) {
     MetadataMember member(archivePath, MEMBER_VERSION);
     if (!member.present()) return nullptr;
     return parseVersionList(member.data(), member.length());

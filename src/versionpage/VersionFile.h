@@ -23,7 +23,7 @@ typedef WChar* VersionList;
 VersionList* parseVersionList(const char* bytes, size_t length, size_t* memberLines = nullptr);
 // The archive's version member parsed into a new list; null when the member is
 // missing, empty or unreadable, or memory runs out.
-VersionList* readVersionList(const char* archivePath);
+VersionList* readVersionList(const PathChar* archivePath);
 // Releases every text and the list itself, and sets the reference to null.
 void freeVersionList(VersionList** list);
 // Number of lines of a list (0 for null).

@@ -1,5 +1,5 @@
-// The archive reader on Windows files: full sharing, nothing left open, ANSI
-// paths in the system code page.
+// The archive reader on Windows files: full sharing, nothing left open, paths
+// outside ASCII.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -15,9 +15,16 @@ std::string tempDir() {
     return dir;
 }
 
+// An ANSI path as the shell hands it over, in UTF-16.
+std::wstring wideOf(const std::string& ansi) {
+    std::wstring wide(ansi.size(), L'\0');
+    wide.resize(size_t(MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), &wide[0], int(wide.size()))));
+    return wide;
+}
+
 int readDescriptionMember(const std::string& path, std::string* bytes) {
     MemberBuffer buffer;
-    int status = readArchiveMember(path.c_str(), MEMBER_DESCRIPTION, &buffer);
+    int status = readArchiveMember(wideOf(path).c_str(), MEMBER_DESCRIPTION, &buffer);
     if (status == kMemberRead) bytes->assign(buffer.data, buffer.length);
     if (status < 2) freeArchiveMember(&buffer);
     return status;
@@ -55,7 +62,7 @@ TEST_F(ArchiveFileTest, LeavesNothingOpenSoTheJarCanBeRenamedAndDeleted) {
     for (int i = 0; i < 50; ++i) ASSERT_EQ(readDescriptionMember(jar, &bytes), kMemberRead);
     MemberBuffer buffer;
     for (int i = 0; i < 50; ++i) {
-        ASSERT_EQ(readArchiveMember(jar.c_str(), "no/such/member", &buffer), kMemberAbsent);
+        ASSERT_EQ(readArchiveMember(wideOf(jar).c_str(), "no/such/member", &buffer), kMemberAbsent);
         freeArchiveMember(&buffer);
     }
     GetProcessHandleCount(GetCurrentProcess(), &after);

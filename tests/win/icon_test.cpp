@@ -157,7 +157,7 @@ TEST_F(IconTest, MalformedIconFilesGiveNoArchiveIcon) {
                           "tinyimage", "cutimage",  "empty",    "noicon",  "missing"};
     for (const char* jar : jars) {
         HICON small = reinterpret_cast<HICON>(1), large = reinterpret_cast<HICON>(1);
-        loadArchiveIcons(iconJar(jar).c_str(), 16, 16, 32, 32, 32, &small, &large);
+        loadArchiveIcons(widen(iconJar(jar)).c_str(), 16, 16, 32, 32, 32, &small, &large);
         EXPECT_EQ(small, nullptr) << jar;
         EXPECT_EQ(large, nullptr) << jar;
         if (small) DestroyIcon(small);
@@ -255,7 +255,7 @@ TEST_F(IconTest, SizeNotAskedForIsNeverWrittenNorMade) {
         EXPECT_EQ(extractThroughShell(iconJar(jar), sizes(32, 16), false, false).hr, S_OK);
     }
     HICON large = reinterpret_cast<HICON>(1);
-    loadArchiveIcons(iconJar("sizes").c_str(), 16, 16, 32, 32, 32, nullptr, &large);
+    loadArchiveIcons(widen(iconJar("sizes")).c_str(), 16, 16, 32, 32, 32, nullptr, &large);
     IconHandle own(large);
     EXPECT_TRUE(looksLike(large, 32, red));
 }
@@ -361,7 +361,7 @@ TEST_F(IconTest, OnlyImagesOffAFourByteBoundaryAreCopied) {
     auto allocationsFor = [](const char* jar) {
         HICON small = nullptr, large = nullptr;
         armAllocationFailure(0);
-        loadArchiveIcons(iconJar(jar).c_str(), 16, 16, 32, 32, 32, &small, &large);
+        loadArchiveIcons(widen(iconJar(jar)).c_str(), 16, 16, 32, 32, 32, &small, &large);
         long n = allocationCount();
         IconHandle ownSmall(small), ownLarge(large);
         EXPECT_TRUE(looksLike(large, 32, navy)) << jar;
@@ -374,13 +374,13 @@ TEST_F(IconTest, OnlyImagesOffAFourByteBoundaryAreCopied) {
 TEST_F(IconTest, NoMemoryGivesNoIconForThatSizeAndLeaksNothing) {
     const std::string path = iconJar("unaligned");
     HICON small = nullptr, large = nullptr;
-    loadArchiveIcons(path.c_str(), 16, 16, 32, 32, 32, &small, &large);  // first-use caches
+    loadArchiveIcons(widen(path).c_str(), 16, 16, 32, 32, 32, &small, &large);  // first-use caches
     DestroyIcon(small);
     DestroyIcon(large);
     GuiObjectCounts before = guiObjectCounts();
     long points = sweepAllocationFailures([&] {
         HICON s = reinterpret_cast<HICON>(1), l = reinterpret_cast<HICON>(1);
-        loadArchiveIcons(path.c_str(), 16, 16, 32, 32, 32, &s, &l);
+        loadArchiveIcons(widen(path).c_str(), 16, 16, 32, 32, 32, &s, &l);
         IconHandle ownSmall(s), ownLarge(l);
         return (!s || looksLike(s, 16, brown)) && (!l || looksLike(l, 32, navy));
     });

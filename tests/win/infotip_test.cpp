@@ -128,7 +128,7 @@ TEST_F(InfoTipTest, AllocatorWithoutMemorySetsTheTipToNull) {
     ASSERT_TRUE(useLocale(0x0409));
     EmptyAllocator allocator;
     PWSTR out = reinterpret_cast<PWSTR>(0x1234);
-    EXPECT_EQ(makeInfoTip(&allocator, fixturePath("infotip/order.jar").c_str(), &out), E_OUTOFMEMORY);
+    EXPECT_EQ(makeInfoTip(&allocator, widen(fixturePath("infotip/order.jar")).c_str(), &out), E_OUTOFMEMORY);
     EXPECT_EQ(out, nullptr);
     EXPECT_EQ(allocator.allocations, 1);
 }

@@ -1,6 +1,7 @@
 // morvane-inspect.exe against the DLL under Wine: on a handful of jars the
-// tool's tooltip for each locale and its icon entry for each size must be
-// what the DLL gives the shell, so the two cannot drift apart.
+// tool's tooltip for each locale, its icon entry for each size, its Version
+// page and its drop parameters must be what the DLL gives the shell, so the
+// two cannot drift apart.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -11,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "win/DropTestSupport.h"
 #include "win/IconTestSupport.h"
+#include "win/VersionTestSupport.h"
 #include "win/WinTestSupport.h"
 
 namespace {
@@ -32,23 +35,24 @@ std::string readFile(const std::string& path) {
     return s.str();
 }
 
-// The tool's JSON report of one jar, its chosen icon entries written into dir.
+// The tool's JSON report of one jar (any path, as UTF-8), its chosen icon
+// entries written into dir.
 Json inspect(const std::string& jar, const std::string& dir) {
     CreateDirectoryA(dir.c_str(), nullptr);
     std::string out = dir + "\\report.json";
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE file = CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOA start = {};
+    STARTUPINFOW start = {};
     start.cb = sizeof start;
     start.dwFlags = STARTF_USESTDHANDLES;
     start.hStdOutput = file;
     start.hStdError = file;
-    std::string command = "\"" + folderOfThisProgram() + "morvane-inspect.exe\" --json --extract-icons \"" + dir +
-                          "\" \"" + jar + "\"";
+    std::wstring command = widen("\"" + folderOfThisProgram() + "morvane-inspect.exe\" --json --extract-icons \"" +
+                                 dir + "\" \"" + jar + "\"");
     PROCESS_INFORMATION process = {};
-    bool started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &process);
+    bool started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &process);
     CloseHandle(file);
-    EXPECT_TRUE(started) << command;
+    EXPECT_TRUE(started) << narrow(command);
     if (!started) return Json();
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
     CloseHandle(process.hThread);
@@ -128,6 +132,67 @@ TEST(InspectAgainstTheDll, SameIconEntryForEverySize) {
         }
     }
     EXPECT_EQ(compared, 6 * 8);
+}
+
+// The jars of the page and drop rows: fixtures, and one in a folder whose
+// name the ANSI code page cannot express (the tool reads it as the DLL does).
+std::vector<std::string> pageAndDropJars() {
+    std::vector<std::string> jars = {fixturePath("drop/hello.jar"), fixturePath("drop/lister.jar"),
+                                     fixturePath("version/sample.jar"), fixturePath("version/none.jar")};
+    std::wstring folder = widen(scratchFolder("inspect-\xd0\x94\xd0\xbc\xd0\xb8\xd1\x82\xd1\x80\xd0\xb8\xd0\xb9"));
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring copy = folder + L"\\sample.jar";
+    EXPECT_TRUE(CopyFileW(widen(fixturePath("version/sample.jar")).c_str(), copy.c_str(), FALSE));
+    jars.push_back(narrow(copy));
+    return jars;
+}
+
+TEST(InspectAgainstTheDll, SameVersionPage) {
+    OleApartment apartment;
+    for (const std::string& jar : pageAndDropJars()) {
+        Json report = inspect(jar, scratchFolder("inspect-pages"));
+        auto page = versionPageOf(widen(jar));
+        ASSERT_EQ(report["versionPage"]["shown"].get<bool>(), page.has_value()) << jar;
+        if (!page) continue;
+        const Json& fields = report["versionPage"]["fields"];
+        auto field = [&](const char* label) {
+            return fields[label].is_null() ? std::string() : fields[label]["value"].get<std::string>();
+        };
+        EXPECT_EQ(narrow(page->fileVersion), field("File version:")) << jar;
+        EXPECT_EQ(narrow(page->description), field("Description:")) << jar;
+        EXPECT_EQ(narrow(page->copyright), field("Copyright:")) << jar;
+        std::vector<std::string> names;
+        for (const Json& row : report["versionPage"]["rows"]) names.push_back(row["name"]);
+        std::vector<std::string> items;
+        for (const std::wstring& item : page->items) items.push_back(narrow(item));
+        EXPECT_EQ(items, names) << jar;
+    }
+}
+
+TEST(InspectAgainstTheDll, SameDropParameters) {
+    OleApartment apartment;
+    JarAssociation association(recorderCommand());
+    for (const std::string& jar : pageAndDropJars()) {
+        Json report = inspect(jar, scratchFolder("inspect-drops"));
+        const Json& drop = report["drop"];
+        if (drop["namesInListFile"].get<bool>()) continue;  // the list file's name is the system's choice
+        std::vector<std::wstring> names;
+        for (const Json& name : drop["names"]) names.push_back(widen(name.get<std::string>()));
+        IDropTarget* target = nullptr;
+        ASSERT_EQ(dll().createLoaded(widen(jar), IID_IDropTarget, reinterpret_cast<void**>(&target)), S_OK);
+        CommandRecording recording;
+        DWORD effect = DROPEFFECT_COPY;
+        POINTL point = {1, 1};
+        DropDataObject* data = DropDataObject::createWide(names);
+        target->Drop(data, 0, point, &effect);
+        data->Release();
+        target->Release();
+        auto line = recording.wait();
+        ASSERT_TRUE(line) << jar;
+        // The program's own quoted path comes first, then the parameters.
+        std::string program = "\"" + recorderPath() + "\" ";
+        EXPECT_EQ(narrow(*line), program + drop["parameters"].get<std::string>()) << jar;
+    }
 }
 
 }  // namespace

@@ -24,40 +24,43 @@ protected:
         return obj->pPersistFile->Load(path.c_str(), mode);
     }
     HRESULT initialize(IDataObject* data) { return obj->pShellExtInit->Initialize(nullptr, data, nullptr); }
-    std::string path() const { return obj->szFileName; }
+    std::wstring path() const { return obj->path(); }
+    std::string logName() const { return obj->szFileName; }
 
     OleApartment apartment;
     JarIconObj* obj = nullptr;
 };
 
-TEST_F(PathTest, LoadStoresTheAnsiFormWhateverTheMode) {
+TEST_F(PathTest, LoadKeepsThePathAsGivenWhateverTheMode) {
     EXPECT_EQ(load(L"C:\\apps\\tool.jar", STGM_READ), S_OK);
-    EXPECT_EQ(path(), "C:\\apps\\tool.jar");
-    EXPECT_EQ(load(L"D:\\caf\u00e9\\b.jar", STGM_READWRITE | STGM_SHARE_EXCLUSIVE), S_OK);
-    EXPECT_EQ(path(), "D:\\caf\xe9\\b.jar") << "code page 1252";
+    EXPECT_EQ(path(), L"C:\\apps\\tool.jar");
+    EXPECT_EQ(load(L"D:\\\u0414\u043c\u0438\u0442\u0440\u0438\u0439\\caf\u00e9.jar", STGM_READWRITE | STGM_SHARE_EXCLUSIVE), S_OK);
+    EXPECT_EQ(path(), L"D:\\\u0414\u043c\u0438\u0442\u0440\u0438\u0439\\caf\u00e9.jar");
+    EXPECT_EQ(logName(), "D:\\???????\\caf\xe9.jar") << "the log's form in code page 1252";
 }
 
-TEST_F(PathTest, LoadOfAPathTooLongForTheFieldLeavesNoPath) {
+TEST_F(PathTest, LoadOfAPathLongerThanWindowsPathsLeavesNoPath) {
     load(L"C:\\first.jar");
-    // 259 ANSI characters still fit with the terminator; 260 do not.
-    std::wstring fits = L"C:\\" + std::wstring(252, L'a') + L".jar";
-    ASSERT_EQ(fits.size(), 259u);
-    EXPECT_EQ(load(fits), S_OK);
-    EXPECT_EQ(path(), std::string(fits.begin(), fits.end()));
-    EXPECT_EQ(load(fits + L"x"), S_OK);
-    EXPECT_EQ(path(), "") << "a cut-off path could name a different archive";
+    std::wstring longest = L"\\\\?\\C:\\" + std::wstring(JarIconObj::kMaxPathUnits - 11, L'a') + L".jar";
+    ASSERT_EQ(longest.size(), JarIconObj::kMaxPathUnits);
+    EXPECT_EQ(load(longest), S_OK);
+    EXPECT_EQ(path(), longest);
+    EXPECT_EQ(logName().size(), size_t(MAX_PATH - 1)) << "the log line takes its start";
+    EXPECT_EQ(load(longest + L"x"), S_OK);
+    EXPECT_EQ(path(), L"") << "a cut-off path could name a different archive";
 }
 
 TEST_F(PathTest, InitializeTakesTheOneSelectedFile) {
     load(L"C:\\loaded.jar");
     DropDataObject* one = DropDataObject::createAnsi({"C:\\selected.jar"});
     EXPECT_EQ(initialize(one), S_OK);
-    EXPECT_EQ(path(), "C:\\selected.jar") << "the later call overwrites the earlier";
+    EXPECT_EQ(path(), L"C:\\selected.jar") << "the later call overwrites the earlier";
     one->Release();
 
-    DropDataObject* wide = DropDataObject::createWide({L"C:\\w\u00e9de.jar"});
+    std::wstring deep = L"C:\\\u5f20\u4f1f\\" + std::wstring(300, L'd') + L"\\w\u00e9de.jar";
+    DropDataObject* wide = DropDataObject::createWide({deep});
     EXPECT_EQ(initialize(wide), S_OK);
-    EXPECT_EQ(path(), "C:\\w\xe9" "de.jar");
+    EXPECT_EQ(path(), deep);
     wide->Release();
 }
 
@@ -74,11 +77,11 @@ TEST_F(PathTest, InitializeFailuresKeepThePath) {
     };
     for (Case& c : cases) {
         EXPECT_EQ(initialize(c.data), c.expected) << c.what;
-        EXPECT_EQ(path(), "C:\\kept.jar") << c.what;
+        EXPECT_EQ(path(), L"C:\\kept.jar") << c.what;
         c.data->Release();
     }
     EXPECT_EQ(initialize(nullptr), E_INVALIDARG);
-    EXPECT_EQ(path(), "C:\\kept.jar");
+    EXPECT_EQ(path(), L"C:\\kept.jar");
 }
 
 TEST_F(PathTest, UnsupportedMethodsWriteNothing) {

@@ -303,9 +303,7 @@ TEST_F(VersionPageTest, LongListScrolls) {
 TEST_F(VersionPageTest, PagesShareTheListUntilTheLastIsReleased) {
     auto* obj = new JarIconObj();
     obj->AddRef();
-    std::string path = versionJar("sample.jar");
-    ASSERT_LT(path.size(), sizeof(obj->szFileName));
-    std::strcpy(obj->szFileName, path.c_str());
+    ASSERT_TRUE(obj->setPath(widen(versionJar("sample.jar")).c_str()));
     velShellPropSheetExt* ext = obj->pShellPropSheetExt;
     ASSERT_NE(ext, nullptr);
 

@@ -34,41 +34,6 @@ std::string methodName(uint16_t method) {
     return std::to_string(method);
 }
 
-bool seekTo(FILE* file, uint64_t offset, int whence) {
-#ifdef _WIN32
-    return _fseeki64(file, static_cast<__int64>(offset), whence) == 0;
-#else
-    return fseeko(file, static_cast<off_t>(offset), whence) == 0;
-#endif
-}
-
-// The jar read through a C stream: the directory walk needs a ByteSource,
-// which the extension's own file sources give only to readArchiveMember.
-class StreamSource : public FileByteSource {
-public:
-    StreamSource(FILE* file, uint64_t size) : FileByteSource(size), file_(file) {}
-
-protected:
-    long readSome(uint64_t offset, void* destination, uint32_t length) override {
-        if (!seekTo(file_, offset, SEEK_SET)) return -1;
-        size_t got = fread(destination, 1, length, file_);
-        return got == 0 && ferror(file_) ? -1 : static_cast<long>(got);
-    }
-
-private:
-    FILE* file_;
-};
-
-uint64_t fileSize(FILE* file) {
-    if (!seekTo(file, 0, SEEK_END)) return 0;
-#ifdef _WIN32
-    __int64 size = _ftelli64(file);
-#else
-    off_t size = ftello(file);
-#endif
-    return size > 0 ? static_cast<uint64_t>(size) : 0;
-}
-
 uint64_t nameHash(const char* name, size_t length) {
     uint64_t hash = 14695981039346656037ull;  // FNV-1a
     for (size_t i = 0; i < length; ++i) hash = (hash ^ static_cast<unsigned char>(name[i])) * 1099511628211ull;
@@ -184,12 +149,12 @@ void reportDuplicates(Json& report, const std::map<std::string, int>& counts) {
 }  // namespace
 
 bool inspectArchive(Jar& jar, Json& report, std::string* error) {
-    StdioFile file(fopen(jar.path.c_str(), "rb"));
-    if (!file) {
+    // Opened as the extension opens every jar.
+    ArchiveFile source(jar.path.c_str());
+    if (!source.isOpen()) {
         *error = std::string("cannot be opened: ") + std::strerror(errno);
         return false;
     }
-    StreamSource source(file.get(), fileSize(file.get()));
     FirstWalk first;
     first.jar = &jar;
     DirectoryWalk result = walkArchiveDirectory(source, visitFirst, &first);

@@ -53,14 +53,14 @@ std::string wideParameters(const Jar& jar, const std::vector<std::string>& names
         list.push_back(0);
     }
     list.push_back(0);
-    CorePtr<WChar> archive(systemTextToWide(jar.path.c_str()));
-    CorePtr<WChar> listPath(listFile.empty() ? nullptr : systemTextToWide(listFile.c_str()));
-    CorePtr<WChar> quoted(listPath ? nullptr : quoteJoinListW(list.data()));
-    CorePtr<WChar> parameters(buildLaunchParameters(listPath.get(), archive.get(), quoted.get()));
+    CorePtr<WChar> archive(pathToWide(jar.path));
+    CorePtr<WChar> listPath(listFile.empty() ? nullptr : utf8ToWide(listFile.data(), listFile.size()));
+    CorePtr<WChar> parameters(buildDropParameters(listPath.get(), archive.get(), list.data()));
     return utf8Of(parameters.get());
 }
 
-// The same for the ANSI run; false when a name has no ANSI form.
+// The same for the ANSI run; false when the jar's path, the list file's or a
+// name has no ANSI form: the ANSI run then starts nothing.
 bool ansiParameters(const Jar& jar, const std::vector<std::string>& names, const std::string& listFile,
                     std::string* shown) {
     std::string list;
@@ -70,9 +70,11 @@ bool ansiParameters(const Jar& jar, const std::vector<std::string>& names, const
         list += ansi + '\0';
     }
     list += '\0';
-    CorePtr<char> quoted(listFile.empty() ? quoteJoinList(list.data(), systemLeadByteTest()) : nullptr);
-    CorePtr<char> parameters(buildLaunchParameters(listFile.empty() ? nullptr : listFile.c_str(), jar.path.c_str(),
-                                                   quoted.get()));
+    std::string archive, listPath;
+    if (!pathToSystemText(jar.path, &archive) || (!listFile.empty() && !utf8ToSystemText(listFile, &listPath)))
+        return false;
+    CorePtr<char> parameters(buildDropParameters(listFile.empty() ? nullptr : listPath.c_str(), archive.c_str(),
+                                                 list.data(), systemLeadByteTest()));
     CorePtr<WChar> wide(systemTextToWide(parameters.get()));
     *shown = utf8Of(wide.get());
     return true;

@@ -118,7 +118,7 @@ bool inspectJar(const std::string& path, const Options& options, Json* report, s
     jar.shownPath = path;
     jar.baseName = baseNameOf(path);
     if (!shellPathOf(path, &jar.path)) {
-        *error = "its path has characters outside the ANSI code page: the shell extension cannot open it either";
+        *error = "its path cannot be made a full path";
         return false;
     }
     Json r = {{"path", path}};

@@ -14,9 +14,13 @@ int runInspect(int argc, char** argv);
 // (named pipe)", ...), or empty when it names a regular file. Checked before
 // anything opens it, so that a FIFO or a device never blocks the tool.
 std::string whyNotARegularFile(const std::string& path);
-// The full path as the shell hands it to the extension, in system text; false
-// when the path cannot be written in system text at all.
-bool shellPathOf(const std::string& path, std::string* systemPath);
+// The full path as the shell hands it to the extension (UTF-16 on Windows);
+// false when it cannot be made.
+bool shellPathOf(const std::string& path, std::basic_string<PathChar>* shellPath);
+// Such a path as wide text (a new coreAlloc string, or null), and as system
+// text (false when a character has no form in it).
+WChar* pathToWide(const std::basic_string<PathChar>& path);
+bool pathToSystemText(const std::basic_string<PathChar>& path, std::string* systemText);
 // System text -> a new coreAlloc wide string, or null.
 WChar* systemTextToWide(const char* text);
 // UTF-8 -> system text; false when a character has no form in it.

@@ -24,10 +24,17 @@ std::string whyNotARegularFile(const std::string& path) {
     return "not a regular file";
 }
 
-bool shellPathOf(const std::string& path, std::string* systemPath) {
+bool shellPathOf(const std::string& path, std::string* shellPath) {
     std::error_code error;
     std::filesystem::path full = std::filesystem::absolute(path, error);
-    *systemPath = error ? path : full.lexically_normal().string();
+    *shellPath = error ? path : full.lexically_normal().string();
+    return true;
+}
+
+WChar* pathToWide(const std::string& path) { return utf8ToWide(path.data(), path.size()); }
+
+bool pathToSystemText(const std::string& path, std::string* systemText) {
+    *systemText = path;
     return true;
 }
 

@@ -1,16 +1,17 @@
-// The inspect tool as a Windows console program. Paths reach the shell
-// extension as ANSI text, so the tool reads the jar under the ANSI form of its
-// path, as the extension does.
+// The inspect tool as a Windows console program. The shell hands the
+// extension a jar's full path as UTF-16, and the tool opens it the same way.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "MemberText.h"
 #include "Platform.h"
+#include "base/CoreAlloc.h"
 #include "base/Holder.h"
 #include "base/TextUnits.h"
 #include "base/WinHolders.h"
@@ -70,15 +71,25 @@ std::string whyNotARegularFile(const std::string& path) {
     return "";
 }
 
-bool shellPathOf(const std::string& path, std::string* systemPath) {
+bool shellPathOf(const std::string& path, std::wstring* shellPath) {
     std::wstring wide = wideOf(path);
     DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (n == 0) return false;
     std::wstring full(n, L'\0');
     n = GetFullPathNameW(wide.c_str(), n, &full[0], nullptr);
+    if (n == 0 || n >= full.size()) return false;
     full.resize(n);
-    return wideToAnsi(full, systemPath);
+    *shellPath = full;
+    return true;
 }
+
+WChar* pathToWide(const std::wstring& path) {
+    WChar* copy = coreAllocArray<WChar>(path.size() + 1);
+    if (copy) memcpy(copy, path.c_str(), (path.size() + 1) * sizeof(WChar));
+    return copy;
+}
+
+bool pathToSystemText(const std::wstring& path, std::string* systemText) { return wideToAnsi(path, systemText); }
 
 WChar* systemTextToWide(const char* text) { return ansiToWide(text); }
 
@@ -97,9 +108,9 @@ std::string userLocaleName(std::string* how) {
 }
 
 std::string tempFolderShown() {
-    char folder[MAX_PATH + 1];
-    DWORD n = GetTempPathA(sizeof folder, folder);
-    return n > 0 && n < sizeof folder ? std::string(folder, n) : std::string("%TEMP%\\");
+    wchar_t folder[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, folder);
+    return n > 0 && n <= MAX_PATH ? utf8Of(folder) : std::string("%TEMP%\\");
 }
 
 void prepareOutput() {

@@ -40,7 +40,7 @@ struct MemberEntry {
 
 struct Jar {
     std::string shownPath;  // as given on the command line
-    std::string path;       // the full path the shell hands the extension, in system text
+    std::basic_string<PathChar> path;  // the full path as the shell hands it to the extension
     std::string baseName;   // the file name without .jar, for extracted icons
     // The first directory entry of each member the extension reads.
     std::map<std::string, MemberEntry> members;

@@ -72,16 +72,8 @@ struct Candidate {
 };
 
 // Stage 1 can give any entry of the jar's icon.ico, each at its own size.
-// The path as the object holds it after IPersistFile::Load: ANSI text.
-std::string ansiPath(const std::wstring& path) {
-    int n = WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string text(size_t(n > 0 ? n : 1), '\0');
-    if (n > 0) WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, &text[0], n, nullptr, nullptr);
-    return text.c_str();
-}
-
 void addArchiveCandidates(const std::wstring& jar, std::vector<Candidate>* out) {
-    MetadataMember member(ansiPath(jar).c_str(), MEMBER_ICON);
+    MetadataMember member(jar.c_str(), MEMBER_ICON);
     IconDirectory directory;
     if (!member.present() || !checkIconDirectory(member.data(), member.length(), &directory)) return;
     for (uint32_t i = 0; i < directory.count; ++i) {

@@ -181,3 +181,21 @@ RegisteredJarType::~RegisteredJarType() {
     if (!hadFileType_) deleteRegistryTree(HKEY_CLASSES_ROOT, "jarfile");
     if (!hadExtension_) deleteRegistryTree(HKEY_CLASSES_ROOT, ".jar");
 }
+
+std::optional<VersionPageView> versionPageOf(const std::wstring& path) {
+    IShellExtInit* init = nullptr;
+    if (FAILED(dll().createObject(IID_IShellExtInit, reinterpret_cast<void**>(&init)))) return std::nullopt;
+    DropDataObject* selection = DropDataObject::createWide({path});
+    HRESULT hr = init->Initialize(nullptr, selection, nullptr);
+    selection->Release();
+    IShellPropSheetExt* sheetExt = nullptr;
+    PageCapture capture;
+    if (hr == S_OK && SUCCEEDED(init->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&sheetExt)))) {
+        sheetExt->AddPages(PageCapture::add, capture.param());
+        sheetExt->Release();
+    }
+    init->Release();
+    if (capture.pages.empty()) return std::nullopt;
+    ModelessSheet sheet(capture.pages, L"Properties");
+    return readVersionPage(sheet.activate(0));
+}

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,10 @@ struct VersionPageView {
     std::vector<std::wstring> values;
 };
 VersionPageView readVersionPage(HWND page);
+// The Version page the DLL adds for the jar at path (the path handed over by
+// IShellExtInit::Initialize as the shell's selection), shown in a sheet as the
+// shell shows it; nullopt when the DLL adds no page.
+std::optional<VersionPageView> versionPageOf(const std::wstring& path);
 void selectItem(HWND page, int index);
 
 // The path of a jar made by tests/fixtures/make_version.sh.

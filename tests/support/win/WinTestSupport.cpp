@@ -51,13 +51,17 @@ HRESULT DllUnderTest::createObject(REFIID riid, void** ppv) const {
 }
 
 HRESULT DllUnderTest::createLoaded(const std::string& path, REFIID riid, void** ppv) const {
-    IPersistFile* persist = nullptr;
-    HRESULT hr = createObject(IID_IPersistFile, reinterpret_cast<void**>(&persist));
-    if (FAILED(hr)) return hr;
     int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
     std::wstring wide(size_t(n), L'\0');
     MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], n);
-    hr = persist->Load(wide.c_str(), STGM_READ);
+    return createLoaded(std::wstring(wide.c_str()), riid, ppv);
+}
+
+HRESULT DllUnderTest::createLoaded(const std::wstring& path, REFIID riid, void** ppv) const {
+    IPersistFile* persist = nullptr;
+    HRESULT hr = createObject(IID_IPersistFile, reinterpret_cast<void**>(&persist));
+    if (FAILED(hr)) return hr;
+    hr = persist->Load(path.c_str(), STGM_READ);
     if (SUCCEEDED(hr)) hr = persist->QueryInterface(riid, ppv);
     persist->Release();
     return hr;

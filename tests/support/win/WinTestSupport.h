@@ -30,6 +30,7 @@ public:
     HRESULT createObject(REFIID riid, void** ppv) const;
     // A new object given path (ANSI, converted to UTF-16) with IPersistFile::Load.
     HRESULT createLoaded(const std::string& path, REFIID riid, void** ppv) const;
+    HRESULT createLoaded(const std::wstring& path, REFIID riid, void** ppv) const;
     std::string path() const;
 
 private:
