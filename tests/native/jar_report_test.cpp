@@ -143,7 +143,7 @@ TEST(InspectJson, ShapeOfTheReport) {
         "format": "bitmap", "bytes": 872, "usable": true, "shownAs": "16x16"})"));
     ASSERT_EQ(j["icon"]["requests"].size(), 16u) << "eight sizes at two depths";
     EXPECT_EQ(j["icon"]["requests"][1], Json::parse(R"({"size": 16, "use": "small, 100 %", "depth": 24,
-        "entry": 3, "shownAs": "16x16"})"));
+        "windows": "Windows 2000", "entry": 3, "shownAs": "16x16"})"));
     EXPECT_EQ(j["versionPage"]["fields"]["File version:"], Json({{"line", 1}, {"value", "1.0.0"}}));
     EXPECT_EQ(j["versionPage"]["rows"].size(), 8u);
     EXPECT_EQ(j["versionPage"]["rows"][7], Json({{"line", 8}, {"name", "Experimental"}, {"value", nullptr}}));

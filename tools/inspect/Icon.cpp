@@ -18,8 +18,11 @@ const struct {
     {48, "large, 150 %; medium icons"},                  {64, "large, 200 %"},
     {256, "extra large icons"},
 };
-// Windows XP and later aim at 32 bits per pixel, older ones at 24.
-const uint32_t kDepths[] = {32, 24};
+// The depth each Windows asks the extension's own rule for.
+const struct {
+    const char* windows;
+    uint32_t major, minor;
+} kWindows[] = {{"Windows XP to 11", 5, 1}, {"Windows 2000", 5, 0}};
 
 struct EntryFacts {
     IconEntry entry;
@@ -77,7 +80,7 @@ void checkEntries(const std::vector<EntryFacts>& facts, const Json& requests, Js
         if (has) continue;
         std::string why = "Windows does not scale icons";
         for (const Json& r : requests)
-            if (r["size"] == wanted && r["depth"] == kDepths[0] && !r["shownAs"].is_null())
+            if (r["size"] == wanted && r["depth"] == wantedColourDepth(kWindows[0].major, kWindows[0].minor) && !r["shownAs"].is_null())
                 why = "a " + std::to_string(wanted) + "-pixel request gets entry " + r["entry"].dump() +
                       ", shown at " + r["shownAs"].get<std::string>() + ": Windows does not scale it";
         addProblem(report, MEMBER_ICON, "has no " + sizeText(wanted, wanted) + " entry", why);
@@ -126,9 +129,11 @@ void inspectIcon(const Jar& jar, const Options& options, Json& report) {
         }
         Json requests = Json::array();
         for (const auto& request : kRequests)
-            for (uint32_t depth : kDepths) {
+            for (const auto& windows : kWindows) {
+                uint32_t depth = wantedColourDepth(windows.major, windows.minor);
                 int chosen = chooseIconEntry(directory, request.size, depth);
-                Json row = {{"size", request.size}, {"use", request.use}, {"depth", depth}, {"entry", chosen}};
+                Json row = {{"size", request.size}, {"use", request.use}, {"depth", depth},
+                            {"windows", windows.windows}, {"entry", chosen}};
                 row["shownAs"] = chosen >= 0 ? entries[size_t(chosen)]["shownAs"] : Json(nullptr);
                 requests.push_back(row);
                 if (chosen >= 0 && !options.extractDir.empty())

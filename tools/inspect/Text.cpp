@@ -104,11 +104,15 @@ void icon(Text& t, const Json& section) {
                      {str(e["bytes"]), 7}},
               shown);
     }
-    t.row("  ", {{"size", 4}, {"asked for", 26}, {"at 32 bpp", 18}}, "at 24 bpp");
     const Json& requests = section["requests"];
+    // The column heads: which Windows asks for which depth.
+    auto head = [&](size_t i) {
+        return i < requests.size() ? str(requests[i]["windows"]) + ", " + str(requests[i]["depth"]) + " bpp" : "";
+    };
+    t.row("  ", {{"size", 4}, {"asked for", 26}, {head(0), 26}}, head(1));
     for (size_t i = 0; i + 1 < requests.size(); i += 2) {
         auto choice = [](const Json& r) { return "entry " + str(r["entry"]) + ", " + str(r["shownAs"]); };
-        t.row("  ", {{str(requests[i]["size"]), 4}, {str(requests[i]["use"]), 26}, {choice(requests[i]), 18}},
+        t.row("  ", {{str(requests[i]["size"]), 4}, {str(requests[i]["use"]), 26}, {choice(requests[i]), 26}},
               choice(requests[i + 1]));
     }
 }
