@@ -79,39 +79,32 @@ REGSAM otherRegistryView() {
 #endif
 }
 
-// A 32-bit program on 64-bit Windows sees SysWOW64 where System32 is named;
-// while this object lives, the thread sees the folders as the 64-bit DLL's
-// path names them. Nothing happens elsewhere.
-class FileRedirectionOff {
-public:
-    FileRedirectionOff() {
+// The attributes of the file at path, and the error of the look: a 32-bit
+// program on 64-bit Windows turns the redirection of System32 to SysWOW64 off
+// for it, so that it sees the folders as the 64-bit DLL's path names them.
+DWORD unredirectedAttributes(const wchar_t* path, DWORD* error) {
 #ifndef _WIN64
-        typedef BOOL(WINAPI * DisableFn)(PVOID*);
-        auto disable = reinterpret_cast<DisableFn>(
-            reinterpret_cast<void*>(GetProcAddress(kernel32(), "Wow64DisableWow64FsRedirection")));
-        off_ = disable && disable(&state_);
+    typedef BOOL(WINAPI * DisableFn)(PVOID*);
+    typedef BOOL(WINAPI * RevertFn)(PVOID);
+    auto disable = reinterpret_cast<DisableFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel32(), "Wow64DisableWow64FsRedirection")));
+    auto revert = reinterpret_cast<RevertFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel32(), "Wow64RevertWow64FsRedirection")));
+    PVOID state = nullptr;
+    const bool off = disable && revert && disable(&state);
 #endif
-    }
-    ~FileRedirectionOff() {
+    DWORD attributes = GetFileAttributesW(path);
+    *error = GetLastError();
 #ifndef _WIN64
-        typedef BOOL(WINAPI * RevertFn)(PVOID);
-        auto revert = reinterpret_cast<RevertFn>(
-            reinterpret_cast<void*>(GetProcAddress(kernel32(), "Wow64RevertWow64FsRedirection")));
-        if (off_ && revert) revert(state_);
+    if (off) revert(state);
 #endif
-    }
-    FileRedirectionOff(const FileRedirectionOff&) = delete;
-    FileRedirectionOff& operator=(const FileRedirectionOff&) = delete;
+    return attributes;
+}
 
-private:
-    PVOID state_ = nullptr;
-    bool off_ = false;
-};
-
-// Whether the file that an InProcServer32 key names may still be there. Only
-// a path whose file or folder is reported missing counts as gone; a value
-// that is not plain text, or a file that cannot be looked at (a network
-// share that is down), keeps the registration.
+// Whether the file that an InProcServer32 key names may still be there. No
+// path, an empty one, a folder, or a path whose file or folder is reported
+// missing counts as gone; a value that is not plain text, or a file that
+// cannot be looked at (a network share that is down), keeps the registration.
 bool serverFileMayExist(HKEY server) {
     DWORD type = 0;
     DWORD size = 0;
@@ -128,13 +121,8 @@ bool serverFileMayExist(HKEY server) {
         return true;
     path.get()[read / sizeof(wchar_t)] = L'\0';
     if (path.get()[0] == L'\0') return false;
-    DWORD attributes;
-    DWORD error;
-    {
-        FileRedirectionOff redirectionOff;
-        attributes = GetFileAttributesW(path.get());
-        error = GetLastError();
-    }
+    DWORD error = 0;
+    DWORD attributes = unredirectedAttributes(path.get(), &error);
     if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
