@@ -4,9 +4,9 @@ a list sheet for lister.
 
 The file holds what a jar's shell-meta-inf/icons/icon.ico should hold: 16x16,
 32x32 and 48x48 images at 32 bits per pixel (with alpha) for Windows XP and
-Windows 7 and later, and 16x16 and 32x32 at 24 bits for Windows 2000 and
-Vista, which the handler aims at 24 bits on. All images are bitmaps (no PNG),
-each drawn for its size.
+every later Windows, and 16x16 and 32x32 at 24 bits for Windows 2000, the only
+one the handler aims at 24 bits on. All images are bitmaps (no PNG), each
+drawn for its size.
 
 usage: make_icon.py hello|lister OUTPUT.ico
 """

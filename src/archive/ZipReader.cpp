@@ -26,7 +26,8 @@
 // the bytes after it are its comment, or else its directory begins with a
 // central header and its zip with a local header where its numbers say. Other
 // bytes may follow it; a record in a comment that has no directory of its own
-// is passed over.
+// is passed over. Once taken, the record is final: anything wrong in it or its
+// directory leaves the archive unread, and no earlier record is tried.
 //
 // The central directory ends where the end record (or the zip64 end record)
 // begins. Where it actually starts, minus the offset the end record states, is
@@ -234,17 +235,19 @@ EndCheck readEndRecord(ByteSource& source, const Window& window, uint64_t fileSi
     // A zip split over several disks is refused; the disk that the directory
     // starts on says nothing more once this one is the only one.
     if (end.disk != 0) return EndCheck::kRefused;
-    // A record that ends the file but has no directory where it says is taken
-    // for bytes of a comment, and the search goes on.
-    const EndCheck misplaced = endsTheFile ? EndCheck::kNotEndRecord : EndCheck::kRefused;
-    if (end.directorySize > directoryEnd) return misplaced;
+    // From here on the record is the archive's own: one that ends the file is
+    // final, as the JVM takes it, and one followed by other bytes has shown
+    // its zip where it says. A directory that is not where it says leaves the
+    // archive unread; an older end record in front of it (of a jar stored
+    // inside, or left in a comment) is never taken instead.
+    if (end.directorySize > directoryEnd) return EndCheck::kRefused;
     directory->size = end.directorySize;
     directory->start = directoryEnd - end.directorySize;
     directory->recordedStart = end.directoryOffset;
     // Bytes can be put in front of a zip, never taken away.
-    if (directory->recordedStart > directory->start) return misplaced;
+    if (directory->recordedStart > directory->start) return EndCheck::kRefused;
     if (directory->size == 0) return EndCheck::kFound;
-    return signatureAt(source, window, directory->start, kCentralSignature) ? EndCheck::kFound : misplaced;
+    return signatureAt(source, window, directory->start, kCentralSignature) ? EndCheck::kFound : EndCheck::kRefused;
 }
 
 // Searches the window, which ends at the file's end, backwards for the end

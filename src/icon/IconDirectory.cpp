@@ -198,5 +198,8 @@ bool iconImageSize(const IconImage& image, int32_t* width, int32_t* height) {
 }
 
 uint32_t wantedColourDepth(uint32_t majorVersion, uint32_t minorVersion) {
-    return (majorVersion >= 5 && minorVersion >= 1) ? 32 : 24;
+    // Windows XP (5.1) brought icons with an alpha channel; every later
+    // version, whatever its minor number, shows them.
+    const bool fromXp = majorVersion > 5 || (majorVersion == 5 && minorVersion >= 1);
+    return fromXp ? 32 : 24;
 }

@@ -87,6 +87,7 @@ bool isPngImage(const IconImage& image);
 // icon can have.
 bool iconImageSize(const IconImage& image, int32_t* width, int32_t* height);
 
-// Bits per pixel aimed at on the running system: 32 when both the major
-// version is at least 5 and the minor version at least 1, otherwise 24.
+// Bits per pixel aimed at on the running system: 32 from version 5.1 (Windows
+// XP) on, the version compared as a pair, so 6.0 and 10.0 get 32 too;
+// 24 on 5.0 and earlier.
 uint32_t wantedColourDepth(uint32_t majorVersion, uint32_t minorVersion);

@@ -1,8 +1,6 @@
 // Taking over the default icon of the jarfile type: the former default is kept
 // under the saved-icon value, with its own type and bytes, and comes back at
 // unregistration.
-#include <cstring>
-
 #include "base/Holder.h"
 #include "base/WinHolders.h"
 #include "registration/RegistryWrite.h"
@@ -40,15 +38,8 @@ LONG copyValue(HKEY key, const char* from, const char* to, CopyOutcome* outcome)
 }
 
 // Whether the default value is still the per-instance marker that
-// registration wrote, and so ours to remove.
-bool defaultIsOurs(HKEY iconKey) {
-    char text[sizeof(PER_INSTANCE_ICON) + 1] = {};
-    DWORD type = 0;
-    DWORD size = sizeof(text) - 1;
-    if (RegQueryValueExA(iconKey, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS)
-        return false;
-    return type == REG_SZ && strcmp(text, PER_INSTANCE_ICON) == 0;
-}
+// registration wrote, and so ours to remove or replace.
+bool defaultIsOurs(HKEY iconKey) { return keyDefaultIs(iconKey, PER_INSTANCE_ICON, TextCase::exact); }
 
 }  // namespace
 
@@ -70,6 +61,11 @@ LONG restoreDefaultIcon(HKEY fileTypeKey) {
     RegKey icon;
     LONG rc = RegOpenKeyExA(fileTypeKey, DEFAULT_ICON_KEY, 0, KEY_READ | KEY_WRITE, icon.put());
     if (rc != ERROR_SUCCESS) return rc;
+    // Only our own marker is replaced or removed. A default that someone else
+    // set (another program that took the jar icon over since, or the Java
+    // installer when this library was never registered) stays, and so does
+    // the saved icon beside it.
+    if (!defaultIsOurs(icon.get())) return 0;
     CopyOutcome outcome;
     rc = copyValue(icon.get(), SAVED_ICON_VALUE, nullptr, &outcome);
     if (rc != 0) return rc;
@@ -78,10 +74,7 @@ LONG restoreDefaultIcon(HKEY fileTypeKey) {
             RegDeleteValueA(icon.get(), SAVED_ICON_VALUE);
             break;
         case CopyOutcome::nothingThere:
-            // Without a saved icon only our own marker goes: a default that
-            // someone else set (the Java installer, when this library was
-            // never registered) stays.
-            if (defaultIsOurs(icon.get())) RegDeleteValueA(icon.get(), nullptr);
+            RegDeleteValueA(icon.get(), nullptr);
             break;
         case CopyOutcome::failed:
             // The saved icon stays where it is rather than being lost.

@@ -7,6 +7,20 @@
 
 namespace {
 DWORD withTerminator(const char* text) { return static_cast<DWORD>(strlen(text) + 1); }
+
+char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+
+bool sameText(const char* a, const char* b, TextCase letterCase) {
+    for (;; ++a, ++b) {
+        char x = letterCase == TextCase::ignored ? upperAscii(*a) : *a;
+        char y = letterCase == TextCase::ignored ? upperAscii(*b) : *b;
+        if (x != y) return false;
+        if (x == '\0') return true;
+    }
+}
+
+// The longest text compared: a class identifier in braces.
+const DWORD kLongestCompared = 40;
 }  // namespace
 
 LONG writeKeyDefault(HKEY key, const char* text) {
@@ -32,4 +46,18 @@ LONG openFileTypeKey(HKEY* key) {
 LONG openOrCreateKey(HKEY parent, const char* path, HKEY* key) {
     return RegCreateKeyExA(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, key,
                            nullptr);
+}
+
+bool keyDefaultIs(HKEY key, const char* text, TextCase letterCase) {
+    const DWORD length = withTerminator(text);
+    if (length > kLongestCompared) return false;
+    // Room for the text and its terminator and no more: a longer value does
+    // not fit and is someone else's. The zeroed byte after it ends a value
+    // stored without terminator.
+    char stored[kLongestCompared + 1] = {};
+    DWORD type = 0;
+    DWORD size = length;
+    if (RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(stored), &size) != ERROR_SUCCESS)
+        return false;
+    return type == REG_SZ && sameText(stored, text, letterCase);
 }

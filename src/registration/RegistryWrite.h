@@ -1,6 +1,7 @@
 #pragma once
-// The four small writes that self-registration makes all of its entries with.
-// Each returns the registry function's code unchanged (0 is success); the key
+// The four small writes that self-registration makes all of its entries with,
+// and the check that unregistration makes before it removes one. Each write
+// returns the registry function's code unchanged (0 is success); the key
 // arguments are open keys that the caller closes.
 #include <windows.h>
 
@@ -16,3 +17,8 @@ LONG openFileTypeKey(HKEY* key);
 // Opens the key at path below parent for reading and writing, creating it and
 // any missing level. Always a new handle, never parent itself.
 LONG openOrCreateKey(HKEY parent, const char* path, HKEY* key);
+// Whether the key's default value is still the REG_SZ text that registration
+// wrote (stored with its terminator or without): compared byte for byte, or
+// with ASCII letters in either case, as Windows compares class identifiers.
+enum class TextCase { exact, ignored };
+bool keyDefaultIs(HKEY key, const char* text, TextCase letterCase);

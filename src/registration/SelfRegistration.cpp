@@ -4,6 +4,7 @@
 
 #include <shlobj.h>
 
+#include "base/CoreAlloc.h"
 #include "base/WinHolders.h"
 #include "diag/Config.h"
 #include "registration/RegistryWrite.h"
@@ -58,6 +59,10 @@ void showFailureBox(const char* text) {
 // Jar icons refresh at once instead of after the next restart of the shell.
 void notifyAssociationsChanged() { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr); }
 
+#ifndef _WIN64
+HMODULE kernel32() { return GetModuleHandleA("kernel32.dll"); }
+#endif
+
 // The registry view that the DLL of the other bitness registers in, or 0 where
 // there is none: 64-bit Windows keeps the class keys and HKLM\SOFTWARE twice,
 // once for 32-bit and once for 64-bit programs, and 32-bit Windows once.
@@ -68,15 +73,65 @@ REGSAM otherRegistryView() {
     // Looked up rather than imported: systems before it have no 64-bit view.
     typedef BOOL(WINAPI * IsWow64ProcessFn)(HANDLE, PBOOL);
     auto isWow64Process = reinterpret_cast<IsWow64ProcessFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
+        reinterpret_cast<void*>(GetProcAddress(kernel32(), "IsWow64Process")));
     BOOL wow64 = FALSE;
     return isWow64Process && isWow64Process(GetCurrentProcess(), &wow64) && wow64 ? KEY_WOW64_64KEY : 0;
 #endif
 }
 
+// The attributes of the file at path, and the error of the look: a 32-bit
+// program on 64-bit Windows turns the redirection of System32 to SysWOW64 off
+// for it, so that it sees the folders as the 64-bit DLL's path names them.
+DWORD unredirectedAttributes(const wchar_t* path, DWORD* error) {
+#ifndef _WIN64
+    typedef BOOL(WINAPI * DisableFn)(PVOID*);
+    typedef BOOL(WINAPI * RevertFn)(PVOID);
+    auto disable = reinterpret_cast<DisableFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel32(), "Wow64DisableWow64FsRedirection")));
+    auto revert = reinterpret_cast<RevertFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel32(), "Wow64RevertWow64FsRedirection")));
+    PVOID state = nullptr;
+    const bool off = disable && revert && disable(&state);
+#endif
+    DWORD attributes = GetFileAttributesW(path);
+    *error = GetLastError();
+#ifndef _WIN64
+    if (off) revert(state);
+#endif
+    return attributes;
+}
+
+// Whether the file that an InProcServer32 key names may still be there. No
+// path, an empty one, a folder, or a path whose file or folder is reported
+// missing counts as gone; a value that is not plain text, or a file that
+// cannot be looked at (a network share that is down), keeps the registration.
+bool serverFileMayExist(HKEY server) {
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExW(server, nullptr, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+    if (type != REG_SZ) return true;
+    if (size < sizeof(wchar_t)) return false;
+    if (size > MAXDWORD - 2 * sizeof(wchar_t)) return true;
+    CorePtr<wchar_t> path(static_cast<wchar_t*>(coreAlloc(size + 2 * sizeof(wchar_t))));
+    if (!path) return true;
+    DWORD read = size;
+    if (RegQueryValueExW(server, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(path.get()), &read) !=
+            ERROR_SUCCESS ||
+        type != REG_SZ || read > size)
+        return true;
+    path.get()[read / sizeof(wchar_t)] = L'\0';
+    if (path.get()[0] == L'\0') return false;
+    DWORD error = 0;
+    DWORD attributes = unredirectedAttributes(path.get(), &error);
+    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
 // Whether the DLL of the other bitness is registered: 64-bit Explorer loads
 // only the 64-bit DLL and 32-bit programs only the 32-bit one, and both reach
-// the class through the same handler keys of the jar file type.
+// the class through the same handler keys of the jar file type. A
+// registration whose DLL file is gone (its folder deleted by hand) does not
+// count: it serves nobody, and the shared keys must not outlive it.
 // HKEY_CLASSES_ROOT merges the machine's and the user's classes; they are
 // asked one by one, since Wine keeps a handle open for every open of
 // HKEY_CLASSES_ROOT in a chosen view.
@@ -87,10 +142,19 @@ bool registeredInOtherView() {
     for (HKEY classesOwner : classesOwners) {
         RegKey server;
         if (RegOpenKeyExA(classesOwner, "Software\\Classes\\" INPROC_SERVER_KEY_PATH, 0, KEY_READ | view,
-                          server.put()) == ERROR_SUCCESS)
+                          server.put()) == ERROR_SUCCESS &&
+            serverFileMayExist(server.get()))
             return true;
     }
     return false;
+}
+
+// Whether the handler key below the file type still names this class: a
+// handler that another program put in its place is that program's.
+bool handlerIsOurs(HKEY fileTypeKey, const char* handlerPath) {
+    RegKey handler;
+    return RegOpenKeyExA(fileTypeKey, handlerPath, 0, KEY_QUERY_VALUE, handler.put()) == ERROR_SUCCESS &&
+           keyDefaultIs(handler.get(), CLSID_JARICON_TEXT, TextCase::ignored);
 }
 
 }  // namespace
@@ -149,15 +213,16 @@ LONG registerFileTypeHandlers() {
 }
 
 LONG unregisterFileTypeHandlers() {
+    // Opened, never created: without a jar file type nothing of ours is there.
     RegKey fileType;
-    LONG rc = openFileTypeKey(fileType.put());
+    LONG rc = RegOpenKeyExA(HKEY_CLASSES_ROOT, FILE_TYPE_KEY, 0, KEY_ALL_ACCESS, fileType.put());
+    if (rc == ERROR_FILE_NOT_FOUND) return 0;
     if (rc != ERROR_SUCCESS) return rc;
     restoreDefaultIcon(fileType.get());
-    RegKey fileTypeAll;
-    rc = RegOpenKeyExA(fileType.get(), nullptr, 0, KEY_ALL_ACCESS, fileTypeAll.put());
-    if (rc != ERROR_SUCCESS) return rc;
-    // The intermediate keys "shellex" and "shellex\PropertySheetHandlers" stay.
-    for (const char* handler : kHandlerKeys) RegDeleteKeyA(fileTypeAll.get(), handler);
+    // Only the handlers that still name this class go. The intermediate keys
+    // "shellex" and "shellex\PropertySheetHandlers" stay.
+    for (const char* handler : kHandlerKeys)
+        if (handlerIsOurs(fileType.get(), handler)) RegDeleteKeyA(fileType.get(), handler);
     return 0;
 }
 

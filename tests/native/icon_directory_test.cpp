@@ -315,10 +315,10 @@ TEST(IconDirectory, PlanAsksForACopyOnlyOffAFourByteBoundary) {
     }
 }
 
-TEST(IconDirectory, WantedDepthTestsMajorAndMinorEachOnTheirOwn) {
+TEST(IconDirectory, WantedDepthComparesTheVersionAsAPair) {
     struct Case {
         uint32_t major, minor, depth;
-    } cases[] = {{4, 10, 24}, {5, 0, 24}, {5, 1, 32}, {5, 2, 32}, {6, 0, 24}, {6, 1, 32}, {6, 3, 32}, {10, 0, 24}};
+    } cases[] = {{4, 10, 24}, {5, 0, 24}, {5, 1, 32}, {5, 2, 32}, {6, 0, 32}, {6, 1, 32}, {6, 3, 32}, {10, 0, 32}};
     for (const Case& c : cases)
         EXPECT_EQ(wantedColourDepth(c.major, c.minor), c.depth) << c.major << "." << c.minor;
 }

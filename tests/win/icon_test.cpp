@@ -42,8 +42,8 @@ UINT sizes(UINT large, UINT small) { return MAKELONG(large, small); }
 }
 
 // Started again as a copy of itself under another system version, the
-// program only reports what the depths fixture gives and exits: "major.minor
-// large small" into the file named by MORVANE_ICON_PROBE.
+// program only reports what an icon file with 32- and 24-bit entries gives and
+// exits: "major.minor large small" into the file named by MORVANE_ICON_PROBE.
 const bool versionProbeRan = [] {
     const char* out = getenv("MORVANE_ICON_PROBE");
     if (!out) return false;
@@ -53,7 +53,7 @@ const bool versionProbeRan = [] {
     std::string report = std::to_string(v.dwMajorVersion) + "." + std::to_string(v.dwMinorVersion);
     {
         OleApartment apartment;
-        ExtractResult r = extractThroughShell(fixturePath("icons/depths.jar"), MAKELONG(32, 16));
+        ExtractResult r = extractThroughShell(fixturePath("icons/bothdepths.jar"), MAKELONG(32, 16));
         report += " " + describeIcon(r.large.get()) + " " + describeIcon(r.small.get());
     }
     if (FILE* f = fopen(out, "wb")) {
@@ -114,20 +114,23 @@ TEST_F(IconTest, ArchiveEntryIsChosenByWidthThenDepthAndKeepsItsOwnSize) {
 TEST_F(IconTest, WantedDepthFollowsTheSystemVersion) {
     // Wine reports the version set for a program name under AppDefaults; a copy
     // of this program under a name of its own keeps the setting away from it.
+    // The program carries a manifest for Windows 8.1 and 10, as Explorer does,
+    // so it is told 6.3 and 10.0 where those are set.
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string dir(self, strrchr(self, '\\') + 1);
     const std::string probe = dir + "win_icon_version_probe.exe", report = dir + "win_icon_version_probe.txt";
     const std::string appKey = "Software\\Wine\\AppDefaults\\win_icon_version_probe.exe";
     ASSERT_TRUE(CopyFileA(self, probe.c_str(), FALSE));
-    // 5.0 and 6.0 aim at 24 bits (the 8-bit and 16-bit entries), 5.1 at 32.
+    // 5.0 aims at 24 bits, 5.1 and every later version at 32.
     const std::string aim24 = " " + describeLook(32, magenta) + " " + describeLook(16, orange);
     const std::string aim32 = " " + describeLook(32, cyan) + " " + describeLook(16, purple);
     struct Case {
         const char* version;
         std::string expected;
     };
-    const Case cases[] = {{"win2k", "5.0" + aim24}, {"winxp", "5.1" + aim32}, {"vista", "6.0" + aim24}};
+    const Case cases[] = {{"win2k", "5.0" + aim24}, {"winxp", "5.1" + aim32}, {"vista", "6.0" + aim32},
+                          {"win81", "6.3" + aim32}, {"win10", "10.0" + aim32}};
     for (const Case& c : cases) {
         setRegistryString(HKEY_CURRENT_USER, appKey, "Version", c.version);
         DeleteFileA(report.c_str());

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <olectl.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -282,6 +283,89 @@ TEST_F(RegistrationTest, UnregistrationWithoutSavedIconRemovesOnlyOurMarker) {
 
     clean();
     EXPECT_EQ(dll().unregisterServer(), S_OK) << "nothing registered, no jarfile key";
+    EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, kJarfile)) << "and none is created";
+}
+
+// After registration another program takes the jar icon or a handler over:
+// unregistration leaves what that program wrote, and the saved icon with it.
+// A handler that still names the class, in whatever letter case, goes.
+TEST_F(RegistrationTest, UnregistrationLeavesWhatOtherProgramsTookOver) {
+    const RegValue javaIcon = szValue("C:\\jre\\bin\\javaw.exe,0");
+    const RegValue otherClass = szValue("{0A1B2C3D-4E5F-4061-8293-A4B5C6D7E8F9}");
+    std::string lowerCase = CLSID_JARICON_TEXT;
+    for (char& ch : lowerCase) ch = char(tolower(static_cast<unsigned char>(ch)));
+    struct Case {
+        const char* what;
+        std::string key;  // written after registration
+        RegValue value;
+        bool ours;  // unregistration removes it (or puts the saved icon back)
+    } const cases[] = {
+        {"another icon", kDefaultIcon, szValue("C:\\Other\\jar.ico,0"), false},
+        {"the marker as REG_EXPAND_SZ", kDefaultIcon, rawValue(REG_EXPAND_SZ, std::string("%1\0", 3)), false},
+        {"another icon handler", jarfileKey(kHandlerKeys[0]), otherClass, false},
+        {"another drop handler", jarfileKey(kHandlerKeys[2]), otherClass, false},
+        {"the class followed by more text", jarfileKey(kHandlerKeys[3]), szValue(CLSID_JARICON_TEXT ","), false},
+        {"the class in lower case", jarfileKey(kHandlerKeys[1]), szValue(lowerCase), true},
+        {"the class stored without terminator", jarfileKey(kHandlerKeys[3]), rawValue(REG_SZ, CLSID_JARICON_TEXT),
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        clean();
+        writeValue(HKEY_CLASSES_ROOT, kDefaultIcon, nullptr, javaIcon);
+        ASSERT_EQ(dll().registerServer(), S_OK);
+        writeValue(HKEY_CLASSES_ROOT, c.key, nullptr, c.value);
+        ASSERT_EQ(dll().unregisterServer(), S_OK);
+        const bool icon = c.key == kDefaultIcon;
+        if (!c.ours) expectValue(HKEY_CLASSES_ROOT, c.key, nullptr, c.value, "kept");
+        if (icon) expectValue(HKEY_CLASSES_ROOT, kDefaultIcon, SAVED_ICON_VALUE, javaIcon, "the saved icon stays");
+        if (!icon) {
+            expectValue(HKEY_CLASSES_ROOT, kDefaultIcon, nullptr, javaIcon, "restored");
+            EXPECT_FALSE(valueExists(HKEY_CLASSES_ROOT, kDefaultIcon, SAVED_ICON_VALUE));
+        }
+        for (const char* handler : kHandlerKeys) {
+            if (jarfileKey(handler) != c.key || c.ours) {
+                EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, jarfileKey(handler))) << handler;
+            }
+        }
+    }
+}
+
+// The DLL of the other bitness keeps the shared keys in place only while the
+// file that its class key names is there.
+TEST_F(RegistrationTest, TheOtherViewCountsOnlyWhileItsDllFileExists) {
+    BOOL wow64 = FALSE;
+    const REGSAM otherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY
+                             : IsWow64Process(GetCurrentProcess(), &wow64) && wow64 ? KEY_WOW64_64KEY
+                                                                                   : 0;
+    if (otherView == 0) GTEST_SKIP() << "a 32-bit Windows has one registry view";
+    auto cleanOtherView = [&] {
+        deleteRegistryTree(openInView(HKEY_CLASSES_ROOT, "CLSID", otherView).get(), CLSID_JARICON_TEXT);
+    };
+    const struct {
+        const char* what;
+        std::string file;
+        bool counts;
+    } cases[] = {
+        {"its file is there", dll().path(), true},
+        {"its folder deleted by hand", "C:\\deleted-by-hand\\Morvane.dll", false},
+        {"no file named", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        clean();
+        cleanOtherView();
+        writeValue(HKEY_CLASSES_ROOT, kDefaultIcon, nullptr, kFormerIcon);
+        ASSERT_EQ(dll().registerServer(), S_OK);
+        RegKey server;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\" CLASS_KEY_PATH "\\InProcServer32", 0,
+                                  nullptr, 0, KEY_ALL_ACCESS | otherView, nullptr, server.put(), nullptr),
+                  ERROR_SUCCESS);
+        writeValue(server.get(), "", nullptr, szValue(c.file));
+        ASSERT_EQ(dll().unregisterServer(), S_OK);
+        EXPECT_EQ(fileTypeTree(), fileType(c.counts));
+    }
+    cleanOtherView();
 }
 
 TEST_F(RegistrationTest, OutOfMemoryWhileSavingTheIconGivesCodeOne) {
