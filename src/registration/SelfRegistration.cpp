@@ -32,11 +32,13 @@ const char kUnregisterFailedText[] =
 
 const DWORD kModulePathSize = MAX_PATH + 1;
 
-// The library's own full path, wherever it was loaded from. A path that does
-// not fit is not written at all rather than registered cut short.
-LONG getModulePath(char (&path)[kModulePathSize]) {
-    DWORD length = GetModuleFileNameA(g_hInstance, path, kModulePathSize);
-    if (length == 0 || length >= kModulePathSize) return kRegistrationInternalError;
+// The library's own full path, wherever it was loaded from, in UTF-16: an
+// install folder named in any script is registered as it is. A path that
+// does not fit (COM loads servers by paths of less than MAX_PATH characters)
+// is not written at all rather than registered cut short.
+LONG getModulePath(wchar_t (&path)[kModulePathSize], DWORD* length) {
+    *length = GetModuleFileNameW(g_hInstance, path, kModulePathSize);
+    if (*length == 0 || *length >= kModulePathSize) return kRegistrationInternalError;
     return 0;
 }
 
@@ -160,18 +162,24 @@ bool handlerIsOurs(HKEY fileTypeKey, const char* handlerPath) {
 }  // namespace
 
 LONG registerClassKey() {
-    char path[kModulePathSize];
-    LONG rc = getModulePath(path);
+    wchar_t path[kModulePathSize];
+    DWORD length = 0;
+    LONG rc = getModulePath(path, &length);
     if (rc != 0) return rc;
     const RegistryEntry entries[] = {
         {CLASS_KEY_PATH, nullptr, REGISTRY_DESCRIPTION, true},
         // Resets the fallback icon on every registration; the diagnostic
         // switches beside it survive.
         {CONFIG_KEY_PATH, CONFIG_DEFAULT_ICON, "", false},
-        {INPROC_SERVER_KEY_PATH, nullptr, path, true},
         {INPROC_SERVER_KEY_PATH, "ThreadingModel", THREADING_MODEL_APARTMENT, true},
     };
-    return writeEntries(entries, sizeof(entries) / sizeof(entries[0]));
+    rc = writeEntries(entries, sizeof(entries) / sizeof(entries[0]));
+    if (rc != 0) return rc;
+    RegKey server;
+    rc = openOrCreateKey(HKEY_CLASSES_ROOT, INPROC_SERVER_KEY_PATH, server.put());
+    if (rc != ERROR_SUCCESS) return rc;
+    return RegSetValueExW(server.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
+                          (length + 1) * sizeof(wchar_t));
 }
 
 LONG unregisterClassKey() {

@@ -74,4 +74,38 @@ TEST_F(Regsvr32Test, RegistersTheCopyInAnotherFolderByItsOwnPath) {
     RemoveDirectoryA(folder.c_str());
 }
 
+// An install folder outside the ANSI code page: the class names the DLL's
+// real path, and COM loads that very file.
+TEST_F(Regsvr32Test, RegistersACopyInAFolderNamedInAnotherScript) {
+    const std::wstring folder = L"C:\\Program Files\\\u041c\u043e\u0440\u0432\u0430\u043d\u0435";
+    const std::wstring copy = folder + L"\\Morvane.dll";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(widen(besideThisProgram("Morvane.dll")).c_str(), copy.c_str(), FALSE));
+    HMODULE module = LoadLibraryW(copy.c_str());
+    ASSERT_NE(module, nullptr);
+    auto call = [module](const char* name) {
+        auto entry = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(GetProcAddress(module, name));
+        return entry ? entry() : E_FAIL;
+    };
+    ASSERT_EQ(call("DllRegisterServer"), S_OK);
+    wchar_t registered[MAX_PATH] = {};
+    DWORD size = sizeof registered;
+    EXPECT_EQ(RegGetValueW(HKEY_CLASSES_ROOT, widen(CLASS_KEY_PATH "\\InProcServer32").c_str(), nullptr,
+                           RRF_RT_REG_SZ, nullptr, registered, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(narrow(registered), narrow(copy));
+    {
+        OleApartment apartment;
+        IUnknown* object = nullptr;
+        EXPECT_EQ(CoCreateInstance(kClsidJarIcon, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                   reinterpret_cast<void**>(&object)),
+                  S_OK);
+        if (object) object->Release();
+    }
+    EXPECT_EQ(call("DllUnregisterServer"), S_OK);
+    FreeLibrary(module);
+    DeleteFileW(copy.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
 }  // namespace
