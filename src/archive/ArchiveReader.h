@@ -163,10 +163,13 @@ public:
     // Reads the member at a kept location, whose name must be the entry's.
     // Statuses as readArchiveMemberFrom; release the record with freeArchiveMember.
     int read(const MemberLocation& location, const char* name, MemberBuffer* out);
+    // Whether a read gave status 0 for want of memory rather than of the member.
+    bool outOfMemory() const { return noMemory_; }
 
 private:
     ByteSource& source_;
     ArchiveSessionState* state_ = nullptr;
+    bool noMemory_ = false;
 };
 
 // Releases a caller's record on every path: MemberHolder member(&record).

@@ -433,11 +433,18 @@ EntryProblem entryProblem(const Entry& entry) {
     return kEntryReadable;
 }
 
+// A member left unread for want of memory counts as absent too; the flag
+// tells the two apart for callers that must not take one for the other.
+int lackOfMemory(bool* noMemory) {
+    *noMemory = true;
+    return kMemberAbsent;
+}
+
 // Where the member's data starts, after checking its local header against the
 // central one: signature, name byte for byte, method, no encryption, and the
 // CRC and sizes unless a data descriptor follows the data.
 bool locateData(ByteSource& source, const Directory& directory, const Entry& entry, const char* name,
-                uint32_t nameLength, uint64_t* dataStart) {
+                uint32_t nameLength, uint64_t* dataStart, bool* noMemory) {
     if (entry.localOffset > directory.recordedStart) return false;
     uint64_t below = directory.recordedStart - entry.localOffset;
     if (below > directory.start) return false;
@@ -450,7 +457,10 @@ bool locateData(ByteSource& source, const Directory& directory, const Entry& ent
     uint8_t* header = onStack;
     if (headerLength > sizeof onStack) {
         onHeap.reset(static_cast<uint8_t*>(coreAlloc(headerLength)));
-        if (!onHeap) return false;
+        if (!onHeap) {
+            *noMemory = true;
+            return false;
+        }
         header = onHeap.get();
     }
     if (!source.readAt(local, header, headerLength)) return false;
@@ -497,12 +507,13 @@ struct InflateTraits {
 };
 using InflateHolder = Holder<InflateTraits>;
 
-// Reads and checks the member's data into out. Returns a status.
+// Reads and checks the member's data into out. Returns a status; *noMemory
+// tells a member left unread for want of memory from one that is not there.
 int extractEntry(ByteSource& source, const Directory& directory, const Entry& entry, const char* name,
-                 uint32_t nameLength, MemberBuffer* out) {
+                 uint32_t nameLength, MemberBuffer* out, bool* noMemory) {
     if (entryProblem(entry) != kEntryReadable) return kMemberAbsent;
     uint64_t dataStart = 0;
-    if (!locateData(source, directory, entry, name, nameLength, &dataStart)) return kMemberAbsent;
+    if (!locateData(source, directory, entry, name, nameLength, &dataStart, noMemory)) return kMemberAbsent;
 
     const uint32_t size = static_cast<uint32_t>(entry.size);
     const uint32_t compressedSize = static_cast<uint32_t>(entry.compressedSize);
@@ -513,25 +524,28 @@ int extractEntry(ByteSource& source, const Directory& directory, const Entry& en
         stream.zalloc = allocateForZlib;
         stream.zfree = freeForZlib;
         int status = inflateInit2(&stream, -MAX_WBITS);
-        if (status == Z_MEM_ERROR) return kMemberAbsent;
+        if (status == Z_MEM_ERROR) return lackOfMemory(noMemory);
         if (status != Z_OK) return kArchiveUnusable;
         inflating.reset(&stream);
     }
 
     CorePtr<char> data(static_cast<char*>(coreAlloc(size_t(size) + 1)));
-    if (!data) return kMemberAbsent;
+    if (!data) return lackOfMemory(noMemory);
     if (entry.method == kMethodStored) {
         if (!source.readAt(dataStart, data.get(), size)) return kMemberAbsent;
     } else {
         CorePtr<uint8_t> compressed(static_cast<uint8_t*>(coreAlloc(compressedSize)));
-        if (!compressed || !source.readAt(dataStart, compressed.get(), compressedSize)) return kMemberAbsent;
+        if (!compressed) return lackOfMemory(noMemory);
+        if (!source.readAt(dataStart, compressed.get(), compressedSize)) return kMemberAbsent;
         stream.next_in = compressed.get();
         stream.avail_in = compressedSize;
         stream.next_out = reinterpret_cast<Bytef*>(data.get());
         stream.avail_out = size;
         // One call into the final buffer: the stream must end exactly where the
         // directory says the member does, within its compressed bytes.
-        if (inflate(&stream, Z_FINISH) != Z_STREAM_END || stream.total_out != size) return kMemberAbsent;
+        int inflated = inflate(&stream, Z_FINISH);
+        if (inflated == Z_MEM_ERROR) *noMemory = true;
+        if (inflated != Z_STREAM_END || stream.total_out != size) return kMemberAbsent;
     }
     uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(data.get()), size);
     if (crc != entry.crc) return kMemberAbsent;
@@ -598,7 +612,8 @@ int readMember(ByteSource& source, const char* name, uint32_t nameLength, Member
     Entry entry;
     if (!findEntry(source, directory, tail.window, name, nameLength, &entry)) return kMemberAbsent;
     tail.wide.reset();
-    return extractEntry(source, directory, entry, name, nameLength, out);
+    bool noMemory = false;
+    return extractEntry(source, directory, entry, name, nameLength, out, &noMemory);
 }
 
 // ---- Sessions: one walk, several members ------------------------------------
@@ -769,7 +784,7 @@ int ArchiveSession::read(const MemberLocation& location, const char* name, Membe
     if (nameLength != location.nameLength) return kMemberAbsent;
     Entry entry = {location.flags, location.method, location.crc, location.compressedSize, location.size,
                    location.localOffset};
-    return extractEntry(state_->cached, state_->directory, entry, name, location.nameLength, out);
+    return extractEntry(state_->cached, state_->directory, entry, name, location.nameLength, out, &noMemory_);
 }
 
 bool MemorySource::readAt(uint64_t offset, void* destination, uint32_t length) {
