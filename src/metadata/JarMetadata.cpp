@@ -171,7 +171,8 @@ MemberLocation* chooseCandidate(const char* name, uint32_t length, void* context
     switch (name[length - 1]) {
     case 's': {
         const size_t moduleLength = sizeof kModuleInfo - 1;
-        if (name[length - moduleLength] == 'm' && endsWith(name, length, kModuleInfo, moduleLength)) {
+        if (length >= moduleLength && name[length - moduleLength] == 'm' &&
+            endsWith(name, length, kModuleInfo, moduleLength)) {
             if (length == moduleLength) return once(&c.module, &c.moduleFound);
             uint32_t release = versionedRelease(name, length);
             if (release <= c.versionedModuleRelease) return nullptr;
@@ -179,7 +180,7 @@ MemberLocation* chooseCandidate(const char* name, uint32_t length, void* context
             return &c.versionedModule;
         }
         const size_t suffix = sizeof kPropertiesSuffix - 1;
-        if (name[length - suffix] == '.' && name[length - suffix + 1] == 'p' &&
+        if (length > suffix && name[length - suffix] == '.' && name[length - suffix + 1] == 'p' &&
             endsWith(name, length, kPropertiesSuffix, suffix)) {
             if (isPomName(name, length)) return c.notePom(name, length);
             if (startsWith(name, length, kPomPrefix, sizeof kPomPrefix - 1)) return nullptr;
