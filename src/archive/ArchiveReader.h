@@ -135,6 +135,62 @@ enum DirectoryWalk {
 // the same way, in bounded reads.
 DirectoryWalk walkArchiveDirectory(ByteSource& source, DirectoryVisitor visit, void* context);
 
+// ---- Several members of one archive -----------------------------------------
+//
+// What a jar says about itself comes from several members (the manifest, a
+// pom, the module descriptor, translations). A session finds the end record
+// once and walks the directory once, keeping the location of each entry that
+// its chooser asks for; then it reads those members by their locations, with
+// members that lie close together fetched by one read. Each member is checked
+// as readArchiveMemberFrom checks it, and gives the same statuses.
+
+// Where a member lies, as its central directory entry records it.
+struct MemberLocation {
+    uint64_t localOffset;  // as recorded
+    uint64_t compressedSize;
+    uint64_t size;  // uncompressed
+    uint32_t crc;
+    uint16_t flags;
+    uint16_t method;
+    uint16_t nameLength;
+    uint16_t extraLength;  // of the central header: the local one is mostly as long
+};
+
+// Called with each entry's name in directory order (not terminated, valid only
+// during the call): returns where to keep the entry's location, or null to
+// pass the entry by. Only chosen entries cost more than a look at their name.
+typedef MemberLocation* (*EntryChooser)(const char* name, uint32_t nameLength, void* context);
+
+struct ArchiveSessionState;
+
+class ArchiveSession {
+public:
+    explicit ArchiveSession(ByteSource& source) : source_(source) {}
+    ~ArchiveSession();
+    ArchiveSession(const ArchiveSession&) = delete;
+    ArchiveSession& operator=(const ArchiveSession&) = delete;
+
+    // Finds the end record; false when the source is no zip the reader
+    // accepts, or memory ran out.
+    bool open();
+    // The one walk over the directory (after open). kWalkDamaged leaves the
+    // locations kept before the damage in place.
+    DirectoryWalk walk(EntryChooser choose, void* context);
+    // Brings the bytes of these members into memory, neighbours by one read;
+    // what cannot be fetched is read directly later. Null entries are passed by.
+    void prefetch(const MemberLocation* const* locations, size_t count);
+    // Reads the member at a kept location, whose name must be the entry's.
+    // Statuses as readArchiveMemberFrom; release the record with freeArchiveMember.
+    int read(const MemberLocation& location, const char* name, MemberBuffer* out);
+    // Whether a read gave status 0 for want of memory rather than of the member.
+    bool outOfMemory() const { return noMemory_; }
+
+private:
+    ByteSource& source_;
+    ArchiveSessionState* state_ = nullptr;
+    bool noMemory_ = false;
+};
+
 // Releases a caller's record on every path: MemberHolder member(&record).
 struct MemberBufferTraits {
     using Type = MemberBuffer*;

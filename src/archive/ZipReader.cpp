@@ -38,6 +38,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <new>
 
 #include "archive/ArchiveReader.h"
 #include "base/ByteCursor.h"
@@ -435,11 +436,18 @@ EntryProblem entryProblem(const Entry& entry) {
     return kEntryReadable;
 }
 
+// A member left unread for want of memory counts as absent too; the flag
+// tells the two apart for callers that must not take one for the other.
+int lackOfMemory(bool* noMemory) {
+    *noMemory = true;
+    return kMemberAbsent;
+}
+
 // Where the member's data starts, after checking its local header against the
 // central one: signature, name byte for byte, method, no encryption, and the
 // CRC and sizes unless a data descriptor follows the data.
 bool locateData(ByteSource& source, const Directory& directory, const Entry& entry, const char* name,
-                uint32_t nameLength, uint64_t* dataStart) {
+                uint32_t nameLength, uint64_t* dataStart, bool* noMemory) {
     if (entry.localOffset > directory.recordedStart) return false;
     uint64_t below = directory.recordedStart - entry.localOffset;
     if (below > directory.start) return false;
@@ -452,7 +460,10 @@ bool locateData(ByteSource& source, const Directory& directory, const Entry& ent
     uint8_t* header = onStack;
     if (headerLength > sizeof onStack) {
         onHeap.reset(static_cast<uint8_t*>(coreAlloc(headerLength)));
-        if (!onHeap) return false;
+        if (!onHeap) {
+            *noMemory = true;
+            return false;
+        }
         header = onHeap.get();
     }
     if (!source.readAt(local, header, headerLength)) return false;
@@ -499,12 +510,13 @@ struct InflateTraits {
 };
 using InflateHolder = Holder<InflateTraits>;
 
-// Reads and checks the member's data into out. Returns a status.
+// Reads and checks the member's data into out. Returns a status; *noMemory
+// tells a member left unread for want of memory from one that is not there.
 int extractEntry(ByteSource& source, const Directory& directory, const Entry& entry, const char* name,
-                 uint32_t nameLength, MemberBuffer* out) {
+                 uint32_t nameLength, MemberBuffer* out, bool* noMemory) {
     if (entryProblem(entry) != kEntryReadable) return kMemberAbsent;
     uint64_t dataStart = 0;
-    if (!locateData(source, directory, entry, name, nameLength, &dataStart)) return kMemberAbsent;
+    if (!locateData(source, directory, entry, name, nameLength, &dataStart, noMemory)) return kMemberAbsent;
 
     const uint32_t size = static_cast<uint32_t>(entry.size);
     const uint32_t compressedSize = static_cast<uint32_t>(entry.compressedSize);
@@ -515,25 +527,28 @@ int extractEntry(ByteSource& source, const Directory& directory, const Entry& en
         stream.zalloc = allocateForZlib;
         stream.zfree = freeForZlib;
         int status = inflateInit2(&stream, -MAX_WBITS);
-        if (status == Z_MEM_ERROR) return kMemberAbsent;
+        if (status == Z_MEM_ERROR) return lackOfMemory(noMemory);
         if (status != Z_OK) return kArchiveUnusable;
         inflating.reset(&stream);
     }
 
     CorePtr<char> data(static_cast<char*>(coreAlloc(size_t(size) + 1)));
-    if (!data) return kMemberAbsent;
+    if (!data) return lackOfMemory(noMemory);
     if (entry.method == kMethodStored) {
         if (!source.readAt(dataStart, data.get(), size)) return kMemberAbsent;
     } else {
         CorePtr<uint8_t> compressed(static_cast<uint8_t*>(coreAlloc(compressedSize)));
-        if (!compressed || !source.readAt(dataStart, compressed.get(), compressedSize)) return kMemberAbsent;
+        if (!compressed) return lackOfMemory(noMemory);
+        if (!source.readAt(dataStart, compressed.get(), compressedSize)) return kMemberAbsent;
         stream.next_in = compressed.get();
         stream.avail_in = compressedSize;
         stream.next_out = reinterpret_cast<Bytef*>(data.get());
         stream.avail_out = size;
         // One call into the final buffer: the stream must end exactly where the
         // directory says the member does, within its compressed bytes.
-        if (inflate(&stream, Z_FINISH) != Z_STREAM_END || stream.total_out != size) return kMemberAbsent;
+        int inflated = inflate(&stream, Z_FINISH);
+        if (inflated == Z_MEM_ERROR) *noMemory = true;
+        if (inflated != Z_STREAM_END || stream.total_out != size) return kMemberAbsent;
     }
     uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(data.get()), size);
     if (crc != entry.crc) return kMemberAbsent;
@@ -600,10 +615,180 @@ int readMember(ByteSource& source, const char* name, uint32_t nameLength, Member
     Entry entry;
     if (!findEntry(source, directory, tail.window, name, nameLength, &entry)) return kMemberAbsent;
     tail.wide.reset();
-    return extractEntry(source, directory, entry, name, nameLength, out);
+    bool noMemory = false;
+    return extractEntry(source, directory, entry, name, nameLength, out, &noMemory);
 }
 
+// ---- Sessions: one walk, several members ------------------------------------
+
+// Neighbouring members are fetched by one read when less than this lies
+// between them: copying that many bytes costs about what one more system
+// call does.
+constexpr uint32_t kPrefetchGap = 8 * 1024;
+// Nothing larger is fetched ahead; such a member is read on its own.
+constexpr uint32_t kLargestPrefetch = 1024 * 1024;
+// A local header's extra field may be a little longer than the central one
+// (extended timestamps): fetching this much more keeps the data in the span.
+constexpr uint32_t kLocalExtraSlack = 64;
+constexpr size_t kMaxPrefetchSpans = 32;
+constexpr size_t kMaxWindows = 8;
+
+// The file's bytes through what is already in memory: the tail read and the
+// prefetched spans serve every read that they hold, the file the others.
+class CachedSource : public ByteSource {
+public:
+    explicit CachedSource(ByteSource& source) : source_(source) {}
+    ~CachedSource() override {
+        for (size_t i = 0; i < count_; ++i)
+            if (owned_[i]) coreFree(const_cast<uint8_t*>(windows_[i].bytes));
+    }
+    CachedSource(const CachedSource&) = delete;
+    CachedSource& operator=(const CachedSource&) = delete;
+
+    uint64_t size() const override { return source_.size(); }
+    bool readAt(uint64_t offset, void* destination, uint32_t length) override {
+        for (size_t i = 0; i < count_; ++i) {
+            if (windows_[i].holds(offset, length)) {
+                if (length != 0) std::memcpy(destination, windows_[i].at(offset), length);
+                return true;
+            }
+        }
+        return source_.readAt(offset, destination, length);
+    }
+    bool holds(uint64_t offset, uint64_t length) const {
+        for (size_t i = 0; i < count_; ++i)
+            if (windows_[i].holds(offset, length)) return true;
+        return false;
+    }
+    bool full() const { return count_ == kMaxWindows; }
+    // Takes a window; an owned one is released with the source.
+    void add(const Window& window, bool owned) {
+        windows_[count_] = window;
+        owned_[count_++] = owned;
+    }
+    // Reads [start, start + length) into a window of its own.
+    void fetch(uint64_t start, uint32_t length) {
+        if (full()) return;
+        CorePtr<uint8_t> bytes(static_cast<uint8_t*>(coreAlloc(length)));
+        if (!bytes || !source_.readAt(start, bytes.get(), length)) return;
+        Window window;
+        window.bytes = bytes.release();
+        window.start = start;
+        window.length = length;
+        add(window, true);
+    }
+
+private:
+    ByteSource& source_;
+    Window windows_[kMaxWindows];
+    bool owned_[kMaxWindows] = {};
+    size_t count_ = 0;
+};
+
+// Where a member's local header lies in the file, or false when its offset
+// points past the directory or before the file.
+bool localHeaderAt(const Directory& directory, uint64_t localOffset, uint64_t* at) {
+    if (localOffset > directory.recordedStart) return false;
+    uint64_t below = directory.recordedStart - localOffset;
+    if (below > directory.start) return false;
+    *at = directory.start - below;
+    return true;
+}
+
+struct Span {
+    uint64_t start;
+    uint64_t end;
+};
+
 }  // namespace
+
+struct ArchiveSessionState {
+    explicit ArchiveSessionState(ByteSource& source) : cached(source) {}
+    ArchiveTail tail;
+    Directory directory;
+    CachedSource cached;
+};
+
+ArchiveSession::~ArchiveSession() {
+    if (!state_) return;
+    state_->~ArchiveSessionState();
+    coreFree(state_);
+}
+
+bool ArchiveSession::open() {
+    if (state_) return true;
+    void* block = coreAlloc(sizeof(ArchiveSessionState));
+    if (!block) return false;
+    ArchiveSessionState* state = new (block) ArchiveSessionState(source_);
+    if (!locateDirectory(source_, &state->tail, &state->directory)) {
+        state->~ArchiveSessionState();
+        coreFree(state);
+        return false;
+    }
+    state->cached.add(state->tail.window, false);
+    state_ = state;
+    return true;
+}
+
+DirectoryWalk ArchiveSession::walk(EntryChooser choose, void* context) {
+    if (!state_ || !choose) return kWalkNoArchive;
+    CentralHeaders headers(source_, state_->directory, state_->tail.window);
+    while (headers.next()) {
+        const uint8_t* header = headers.header();
+        if (!header) return kWalkDamaged;
+        MemberLocation* slot = choose(reinterpret_cast<const char*>(header + kCentralSize), headers.nameLength(), context);
+        if (!slot) continue;
+        Entry entry;
+        if (!parseCentralHeader(header, headers.length(), &entry)) return kWalkDamaged;
+        ByteCursor lengths(header + 30, 2);
+        *slot = MemberLocation{entry.localOffset, entry.compressedSize, entry.size,     entry.crc,
+                               entry.flags,       entry.method,         headers.nameLength(), lengths.u16le()};
+    }
+    return headers.damaged() ? kWalkDamaged : kWalkComplete;
+}
+
+void ArchiveSession::prefetch(const MemberLocation* const* locations, size_t count) {
+    if (!state_ || !locations) return;
+    Span spans[kMaxPrefetchSpans];
+    size_t n = 0;
+    const uint64_t directoryStart = state_->directory.start;
+    for (size_t i = 0; i < count && n < kMaxPrefetchSpans; ++i) {
+        const MemberLocation* location = locations[i];
+        uint64_t start = 0;
+        if (!location || location->compressedSize > kLargestPrefetch ||
+            !localHeaderAt(state_->directory, location->localOffset, &start))
+            continue;
+        uint64_t end = start + kLocalSize + location->nameLength + location->extraLength + kLocalExtraSlack +
+                       location->compressedSize;
+        if (end > directoryStart) end = directoryStart;
+        if (end <= start || state_->cached.holds(start, end - start)) continue;
+        // Kept in ascending order of start; there are only a few.
+        size_t at = n++;
+        for (; at > 0 && spans[at - 1].start > start; --at) spans[at] = spans[at - 1];
+        spans[at] = Span{start, end};
+    }
+    for (size_t i = 0; i < n;) {
+        Span merged = spans[i++];
+        while (i < n && spans[i].start <= merged.end + kPrefetchGap &&
+               (spans[i].end > merged.end ? spans[i].end : merged.end) - merged.start <= kLargestPrefetch) {
+            if (spans[i].end > merged.end) merged.end = spans[i].end;
+            ++i;
+        }
+        state_->cached.fetch(merged.start, static_cast<uint32_t>(merged.end - merged.start));
+    }
+}
+
+int ArchiveSession::read(const MemberLocation& location, const char* name, MemberBuffer* out) {
+    if (!out) return kArchiveUnusable;
+    out->length = 0;
+    out->data = nullptr;
+    if (!state_ || !name) return kArchiveUnusable;
+    size_t nameLength = std::strlen(name);
+    if (nameLength != location.nameLength) return kMemberAbsent;
+    Entry entry = {location.flags, location.method, location.crc, location.compressedSize, location.size,
+                   location.localOffset};
+    return extractEntry(state_->cached, state_->directory, entry, name, location.nameLength, out, &noMemory_);
+}
 
 bool MemorySource::readAt(uint64_t offset, void* destination, uint32_t length) {
     if (!rangeInside(offset, length, size_)) return false;

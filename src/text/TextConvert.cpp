@@ -171,6 +171,15 @@ WChar* utf8ToWide(const char* bytes, size_t length) {
     return wide.release();
 }
 
+bool isWellFormedUtf8(const char* bytes, size_t length) {
+    if (!bytes) return length == 0;
+    ByteCursor in(bytes, length);
+    uint32_t v;
+    while (in.remaining() > 0)
+        if (!decodeSequence(in, &v)) return false;
+    return true;
+}
+
 char* wideToUtf8(const WChar* text, size_t count) {
     if (!text && count != 0) return nullptr;
     if (count >= SIZE_MAX / 4) return nullptr;

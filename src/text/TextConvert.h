@@ -14,6 +14,8 @@
 // give null. Zero bytes give an empty string; a NUL byte gives a 0 unit, so the
 // result reads as ending there. No byte-order mark is skipped.
 WChar* utf8ToWide(const char* bytes, size_t length);
+// Whether length bytes are well-formed UTF-8, by the rules utf8ToWide applies.
+bool isWellFormedUtf8(const char* bytes, size_t length);
 // count units of UTF-16 (terminator not counted) -> new UTF-8 string, or null.
 // A surrogate that is not part of a high-low pair gives null.
 char* wideToUtf8(const WChar* text, size_t count);
