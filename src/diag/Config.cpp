@@ -33,3 +33,8 @@ bool isConfigFlagSet(const char* valueName) {
     CorePtr<char> text(readConfigValue(valueName));
     return text && strcmp(text.get(), "1") == 0;
 }
+
+bool isStandardMetadataOn() {
+    CorePtr<char> value(readConfigValue(CONFIG_STANDARD_METADATA));
+    return !(value && value.get()[0] == '0' && value.get()[1] == '\0');
+}

@@ -5,6 +5,7 @@
 #include "archive/ArchiveReader.h"
 #include "base/CoreAlloc.h"
 #include "base/Holder.h"
+#include "metadata/JarMetadata.h"
 #include "text/LocaleNames.h"
 #include "text/MetadataText.h"
 #include "text/TextConvert.h"
@@ -95,6 +96,22 @@ WChar* readDescription(const PathChar* archivePath, const char* localeName, cons
     MetadataMember member(archivePath, MEMBER_DESCRIPTION);
     if (!member.present()) return nullptr;
     return describeFromText(member.data(), member.length(), localeName, lineBreak);
+}
+
+WChar* readTooltip(const PathChar* archivePath, const char* localeName, const char* lineBreak, bool standardMetadata) {
+    OpenJar jar(archivePath);
+    if (!jar.ready()) return nullptr;
+    MemberBuffer member = {0, nullptr};
+    int status = jar.reader().readShellMember(kShellDescription, &member);
+    CorePtr<WChar> tip;
+    if (status == kMemberRead && member.length > 0) tip.reset(describeFromText(member.data, member.length, localeName, lineBreak));
+    if (status < kArchiveUnusable) freeArchiveMember(&member);
+    if (tip || !standardMetadata) return tip.release();
+    CorePtr<char> fileName(jarFileNameOf(archivePath));
+    JarMetadataRequest request = {fileName.get(), localeName, kMetadataForTooltip};
+    JarMetadata metadata;
+    if (!jar.reader().readMetadata(request, &metadata)) return nullptr;
+    return derivedTooltip(metadata);
 }
 
 bool isDescriptionKeyReachable(const char* key, size_t length) {

@@ -43,6 +43,13 @@ WChar* describeFromText(const char* bytes, size_t length, const char* localeName
 // describeFromText over the member "shell-meta-inf/description".
 WChar* readDescription(const PathChar* archivePath, const char* localeName, const char* lineBreak);
 
+// The tooltip of the archive, from one open of the jar and one walk over its
+// directory: the description member's text for the locale, and where that
+// gives none and standardMetadata is on, the tooltip made of the name,
+// version, description and vendor the jar carries in its manifest, pom or
+// module descriptor. Null when there is neither.
+WChar* readTooltip(const PathChar* archivePath, const char* localeName, const char* lineBreak, bool standardMetadata);
+
 // Whether a line whose key (the bytes before its "=") is these length bytes
 // can ever be chosen: "default", or the key that some name of the locale
 // table forms, in full or as its language.

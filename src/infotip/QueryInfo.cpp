@@ -4,6 +4,7 @@
 
 #include "base/TextUnits.h"
 #include "base/WinHolders.h"
+#include "diag/Config.h"
 #include "infotip/Description.h"
 #include "text/LocaleNames.h"
 
@@ -11,7 +12,8 @@ HRESULT makeInfoTip(IMalloc* allocator, const PathChar* archivePath, PWSTR* ppws
     CorePtr<WChar> tip;
     {
         CorePtr<char> locale(userLocaleName());
-        tip.reset(readDescription(archivePath, locale ? locale.get() : TIP_FALLBACK_LOCALE, TIP_LINE_BREAK));
+        tip.reset(readTooltip(archivePath, locale ? locale.get() : TIP_FALLBACK_LOCALE, TIP_LINE_BREAK,
+                              isStandardMetadataOn()));
     }
     // Every way of having no text (no member, no matching line, a value that
     // is not UTF-8, no memory) gives the same answer.

@@ -761,3 +761,17 @@ void freeDerivedPage(DerivedPage* page) {
     freeVersionList(reinterpret_cast<VersionList**>(&page->items));
     *page = DerivedPage{};
 }
+
+char* jarFileNameOf(const PathChar* path) {
+    if (!path) return nullptr;
+    const PathChar* name = path;
+    for (const PathChar* at = path; *at; ++at)
+        if (*at == '/' || *at == '\\') name = at + 1;
+#ifdef _WIN32
+    size_t units = 0;
+    while (name[units]) ++units;
+    return wideToUtf8(name, units);
+#else
+    return copyText(name, std::strlen(name));
+#endif
+}

@@ -156,3 +156,22 @@ struct DerivedPage {
 // False, with everything null, when the metadata is not present or memory runs out.
 bool derivedPage(const JarMetadata& metadata, DerivedPage* out);
 void freeDerivedPage(DerivedPage* page);
+
+// A jar opened by its path for one call, as every feature opens it: the file,
+// then its directory walked once. ready() is false when the file cannot be
+// opened or is no zip the reader accepts.
+class OpenJar {
+public:
+    explicit OpenJar(const PathChar* path) : file_(path), reader_(file_) { ready_ = file_.isOpen() && reader_.open(); }
+    bool ready() const { return ready_; }
+    JarReader& reader() { return reader_; }
+
+private:
+    ArchiveFile file_;
+    JarReader reader_;
+    bool ready_;
+};
+
+// The file name of a path as the metadata request wants it: UTF-8, in a new
+// coreAlloc string (null when memory runs out).
+char* jarFileNameOf(const PathChar* path);

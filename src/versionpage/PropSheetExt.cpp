@@ -1,5 +1,10 @@
 #include "versionpage/PropSheetExt.h"
 
+#include "base/Holder.h"
+#include "diag/Config.h"
+#include "infotip/Description.h"
+#include "text/LocaleNames.h"
+
 #include <cstddef>
 
 #include "com/Module.h"
@@ -33,7 +38,12 @@ STDMETHODIMP velShellPropSheetExt::ReplacePage(EXPPS, LPFNSVADDPROPSHEETPAGE, LP
 void velShellPropSheetExt::loadVersionList() {
     if (pVersionList) return;
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    pVersionList = readVersionList(pJarIcon->path());
+    CorePtr<char> locale(userLocaleName());
+    VersionPageContent content;
+    readVersionPage(pJarIcon->path(), locale ? locale.get() : TIP_FALLBACK_LOCALE, isStandardMetadataOn(), &content);
+    pVersionList = content.list;
+    for (size_t i = 0; i < 3; ++i) pszFieldValues[i] = content.fields[i];
+    bDerivedPage = content.derived;
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
 }
 
@@ -71,6 +81,14 @@ HPROPSHEETPAGE velShellPropSheetExt::createVersionPage() {
 }
 
 void velShellPropSheetExt::releaseVersionPage() {
-    if (InterlockedDecrement(&cPages) == 0) freeVersionList(&pVersionList);
+    if (InterlockedDecrement(&cPages) == 0) freePageContent();
     Release();  // last: it may destroy the object and this interface object with it
+}
+
+void velShellPropSheetExt::freePageContent() {
+    VersionPageContent content = {pVersionList, {pszFieldValues[0], pszFieldValues[1], pszFieldValues[2]}, false};
+    freeVersionPageContent(&content);
+    pVersionList = nullptr;
+    for (WChar*& field : pszFieldValues) field = nullptr;
+    bDerivedPage = false;
 }

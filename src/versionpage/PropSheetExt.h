@@ -10,13 +10,14 @@
 class velShellPropSheetExt final : public InterfaceObject<IShellPropSheetExt> {
 public:
     using InterfaceObject::InterfaceObject;
-    ~velShellPropSheetExt() { freeVersionList(&pVersionList); }
+    ~velShellPropSheetExt() { freePageContent(); }
 
     STDMETHODIMP AddPages(LPFNSVADDPROPSHEETPAGE pfnAddPage, LPARAM lParam) override;
     STDMETHODIMP ReplacePage(EXPPS uPageID, LPFNSVADDPROPSHEETPAGE pfnReplaceWith, LPARAM lParam) override;
 
-    // Reads the archive's version member into pVersionList unless a list is
-    // already there (an empty one included).
+    // Reads the archive's page (its version member, else its standard
+    // metadata) into pVersionList and pszFieldValues unless a list is already
+    // there (an empty one included).
     void loadVersionList();
     // A new page that holds one reference on the object and keeps the list
     // alive until its release callback; null when none can be made.
@@ -27,6 +28,11 @@ public:
 
     // Lives as long as the pages, whose list boxes point into it.
     VersionList* pVersionList = nullptr;
+    // The fields' texts of a page made of standard metadata; null for a page
+    // of a version member, whose lines fill the fields.
+    WChar* pszFieldValues[3] = {};
+    bool bDerivedPage = false;
+    void freePageContent();
     // Pages made by this object that still exist.
     LONG cPages = 0;
 };

@@ -3,6 +3,9 @@
 #include <cstring>
 
 #include "archive/ArchiveReader.h"
+#include "base/CoreAlloc.h"
+#include "base/Holder.h"
+#include "metadata/JarMetadata.h"
 #include "text/MetadataText.h"
 #include "text/TextConvert.h"
 
@@ -86,4 +89,37 @@ const char* versionFieldName(VersionField field) {
     for (const WellKnownName& known : kWellKnownNames)
         if (known.field == field) return known.name;
     return nullptr;
+}
+
+bool readVersionPage(const PathChar* archivePath, const char* localeName, bool standardMetadata,
+                     VersionPageContent* out) {
+    *out = VersionPageContent{};
+    OpenJar jar(archivePath);
+    if (!jar.ready()) return false;
+    MemberBuffer member = {0, nullptr};
+    int status = jar.reader().readShellMember(kShellVersion, &member);
+    if (status == kMemberRead && member.length > 0) out->list = parseVersionList(member.data, member.length);
+    if (status < kArchiveUnusable) freeArchiveMember(&member);
+    if (versionLineCount(out->list) > 0) return true;
+    if (!standardMetadata) return false;
+    CorePtr<char> fileName(jarFileNameOf(archivePath));
+    JarMetadataRequest request = {fileName.get(), localeName, kMetadataForPage};
+    JarMetadata metadata;
+    DerivedPage page;
+    if (!jar.reader().readMetadata(request, &metadata) || !derivedPage(metadata, &page)) return false;
+    freeVersionList(&out->list);
+    out->list = page.items;
+    out->fields[0] = page.fileVersion;
+    out->fields[1] = page.description;
+    out->fields[2] = page.copyright;
+    out->derived = true;
+    return true;
+}
+
+void freeVersionPageContent(VersionPageContent* content) {
+    freeVersionList(&content->list);
+    for (WChar*& field : content->fields) {
+        coreFree(field);
+        field = nullptr;
+    }
 }

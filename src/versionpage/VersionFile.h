@@ -50,3 +50,22 @@ constexpr VersionField kVersionFields[] = {kFileVersionField, kDescriptionField,
 // Index of the line whose value a field shows: the last line with its name,
 // or -1 when no line has it.
 int versionFieldLine(const VersionList* list, VersionField field);
+
+// What the page shows: the list's lines, and the three fields' texts where
+// they do not come from the list (fields[i] for kVersionFields[i]; all null
+// for a version member, whose lines fill the fields).
+struct VersionPageContent {
+    VersionList* list;
+    WChar* fields[3];
+    bool derived;  // made of standard metadata: the fields never come from the list
+};
+// The page of the archive, from one open of the jar and one walk over its
+// directory: the version member's lines, and where that gives no line and
+// standardMetadata is on, the page made of the jar's manifest, pom and module
+// descriptor (values in the locale's translation where the jar has one).
+// False when the jar has no page; the list may then be one without lines
+// (a member that has none), which the caller keeps so that the member is not
+// read again for nothing.
+bool readVersionPage(const PathChar* archivePath, const char* localeName, bool standardMetadata,
+                     VersionPageContent* out);
+void freeVersionPageContent(VersionPageContent* content);

@@ -108,7 +108,13 @@ void fillVersionPage(HWND hwndDlg, velShellPropSheetExt* ext) {
             SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(item.value));
         if (equals) *equals = '=';
     }
-    for (VersionField field : kVersionFields) {
+    for (size_t i = 0; i < 3; ++i) {
+        VersionField field = kVersionFields[i];
+        // A page of standard metadata has its fields' texts apart.
+        if (ext->bDerivedPage) {
+            SetDlgItemTextW(hwndDlg, fieldControl(field), ext->pszFieldValues[i] ? ext->pszFieldValues[i] : L"");
+            continue;
+        }
         int line = versionFieldLine(ext->pVersionList, field);
         if (line < 0) continue;
         WChar* value = splitVersionLine(ext->pVersionList[line]).value;

@@ -1,0 +1,91 @@
+// Jars without shell-meta-inf members show what their manifest, OSGi
+// translations, pom or module descriptor say, in the tooltip and on the
+// Version page, through the DLL's own class as the shell asks for them; a
+// jar's shell-meta-inf members stay first, and "standardMetadata" = "0"
+// switches the standard metadata off.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "win/VersionTestSupport.h"
+#include "win/WinTestSupport.h"
+
+namespace {
+
+std::string metadataJar(const char* name) { return fixturePath(std::string("metadata/") + name); }
+
+// The tooltip under a thread locale, as UTF-8; "(none)" without one.
+std::string tooltipOf(const std::string& jar, LCID locale) {
+    LCID saved = GetThreadLocale();
+    SetThreadLocale(locale);
+    IQueryInfo* info = nullptr;
+    std::string text = "(no object)";
+    if (dll().createLoaded(jar, IID_IQueryInfo, reinterpret_cast<void**>(&info)) == S_OK) {
+        PWSTR tip = nullptr;
+        text = info->GetInfoTip(0, &tip) == S_OK && tip ? narrow(tip) : "(none)";
+        CoTaskMemFree(tip);
+        info->Release();
+    }
+    SetThreadLocale(saved);
+    return text;
+}
+
+std::string pageOf(const std::string& jar, LCID locale) {
+    LCID saved = GetThreadLocale();
+    SetThreadLocale(locale);
+    auto page = versionPageOf(widen(jar));
+    SetThreadLocale(saved);
+    if (!page) return "(no page)";
+    std::string shown = narrow(page->fileVersion) + " | " + narrow(page->description) + " | " + narrow(page->copyright);
+    for (const std::wstring& item : page->items) shown += " | " + narrow(item);
+    return shown;
+}
+
+constexpr LCID kAustrian = 0x0C07, kAmerican = 0x0409;
+
+class MetadataTest : public ::testing::Test {
+protected:
+    void SetUp() override { deleteConfigValue(CONFIG_STANDARD_METADATA_NAME); }
+    void TearDown() override { deleteConfigValue(CONFIG_STANDARD_METADATA_NAME); }
+    static constexpr const char* CONFIG_STANDARD_METADATA_NAME = "standardMetadata";
+    OleApartment apartment;
+};
+
+TEST_F(MetadataTest, JarsThatNameThemselvesShowATooltipAndAPage) {
+    struct Row {
+        const char* jar;
+        LCID locale;
+        const char* tooltip;
+        const char* page;  // file version | description | copyright | the list's names
+    } rows[] = {
+        {"osgi-bundle.jar", kAustrian,
+         "Beispielwerkzeug (\xc3\x96sterreich) 1.2.3.v20260101\r\nZeigt, wie \xc3\xbc" "bersetzt wird\r\nExample Org",
+         "1.2.3.v20260101 | Beispielwerkzeug (\xc3\x96sterreich) | (c) Example | Manifest-Version | Bundle-ManifestVersion"
+         " | Bundle-SymbolicName | Bundle-Name | Bundle-Vendor | Bundle-Version | Bundle-Description | Bundle-Copyright"
+         " | Bundle-Localization"},
+        {"osgi-bundle.jar", kAmerican, "Example Tool 1.2.3.v20260101\r\nShows howa bundle is translated\r\nExample Org",
+         nullptr},
+        {"tool-all-2.0.jar", kAmerican, "tool-all 2.0.1\r\nExample Org",
+         "2.0.1 | tool-all | Example Org | Manifest-Version | Created-By | Implementation-Vendor | Maven"},
+        {"module-only.jar", kAmerican, "org.example.mod 3.1",
+         "3.1 | org.example.mod |  | Manifest-Version | Created-By | Module"},
+        {"shell.jar", kAmerican, "Shell description", "1.0 |  |  | Version"},
+        {"minimal.jar", kAmerican, "(none)", "(no page)"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(tooltipOf(metadataJar(row.jar), row.locale), row.tooltip) << row.jar;
+        if (row.page) EXPECT_EQ(pageOf(metadataJar(row.jar), row.locale), row.page) << row.jar;
+    }
+}
+
+TEST_F(MetadataTest, TheSwitchOffGivesOnlyWhatShellMembersGive) {
+    setConfigString(CONFIG_STANDARD_METADATA_NAME, "0");
+    EXPECT_EQ(tooltipOf(metadataJar("osgi-bundle.jar"), kAmerican), "(none)");
+    EXPECT_EQ(pageOf(metadataJar("osgi-bundle.jar"), kAmerican), "(no page)");
+    EXPECT_EQ(tooltipOf(metadataJar("shell.jar"), kAmerican), "Shell description");
+    setConfigString(CONFIG_STANDARD_METADATA_NAME, "1");
+    EXPECT_EQ(tooltipOf(metadataJar("tool-all-2.0.jar"), kAmerican), "tool-all 2.0.1\r\nExample Org");
+}
+
+}  // namespace
