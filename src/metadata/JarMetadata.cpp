@@ -220,21 +220,6 @@ bool isNameCharacter(char c) {
            c == '-';
 }
 
-// A build tool's placeholder left in the value: ${name} or @name@.
-bool holdsPlaceholder(const char* text, size_t length) {
-    for (size_t i = 0; i + 1 < length; ++i) {
-        if (text[i] == '$' && text[i + 1] == '{') {
-            const char* close = static_cast<const char*>(std::memchr(text + i + 2, '}', length - i - 2));
-            if (close && close > text + i + 2) return true;
-        } else if (text[i] == '@') {
-            size_t j = i + 1;
-            while (j < length && isNameCharacter(text[j])) ++j;
-            if (j > i + 1 && j < length && text[j] == '@') return true;
-        }
-    }
-    return false;
-}
-
 // The file name without the folders before it.
 const char* baseName(const char* path) {
     const char* base = path;
@@ -371,7 +356,7 @@ struct JarMetadataBuilder {
         size_t length = std::strlen(text);
         while (length > 0 && isTrimmed(*text)) ++text, --length;
         while (length > 0 && isTrimmed(text[length - 1])) --length;
-        if (length == 0 || holdsPlaceholder(text, length)) return nullptr;
+        if (length == 0 || isBuildPlaceholder(text, length)) return nullptr;
         return keep(copyText(text, length));
     }
 
@@ -574,7 +559,7 @@ void JarMetadataBuilder::describeCoordinates() {
         const char* parts[3];
         for (int k = 0; k < 3; ++k) {
             const char* v = pom.values[k];
-            parts[k] = v && *v && !holdsPlaceholder(v, std::strlen(v)) ? v : nullptr;
+            parts[k] = v && *v && !isBuildPlaceholder(v, std::strlen(v)) ? v : nullptr;
         }
         if (parts[kPomArtifact])
             out.maven_ = keep(joinText(parts[kPomGroup] ? parts[kPomGroup] : "", parts[kPomGroup] ? ":" : "",
@@ -775,3 +760,18 @@ char* jarFileNameOf(const PathChar* path) {
     return copyText(name, std::strlen(name));
 #endif
 }
+
+bool isBuildPlaceholder(const char* text, size_t length) {
+    for (size_t i = 0; i + 1 < length; ++i) {
+        if (text[i] == '$' && text[i + 1] == '{') {
+            const char* close = static_cast<const char*>(std::memchr(text + i + 2, '}', length - i - 2));
+            if (close && close > text + i + 2) return true;
+        } else if (text[i] == '@') {
+            size_t j = i + 1;
+            while (j < length && isNameCharacter(text[j])) ++j;
+            if (j > i + 1 && j < length && text[j] == '@') return true;
+        }
+    }
+    return false;
+}
+

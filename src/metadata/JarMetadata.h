@@ -157,6 +157,9 @@ struct DerivedPage {
 bool derivedPage(const JarMetadata& metadata, DerivedPage* out);
 void freeDerivedPage(DerivedPage* page);
 
+// Whether a value still holds a build tool's placeholder: ${name} or @name@.
+bool isBuildPlaceholder(const char* text, size_t length);
+
 // A jar opened by its path for one call, as every feature opens it: the file,
 // then its directory walked once. ready() is false when the file cannot be
 // opened or is no zip the reader accepts.

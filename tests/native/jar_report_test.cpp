@@ -96,6 +96,12 @@ TEST(InspectCheck, EachProblemIsReportedOnceWhereItIs) {
         {"versiontwice", "shell-meta-inf/version line 1", "overridden by line 2"},
         {"optionfalse", "shell-meta-inf/startoptions line 1", "filenames=false"},
         {"optionblank", "shell-meta-inf/startoptions line 1", "is not the option line"},
+        {"placeholder", "META-INF/MANIFEST.MF line 3", "placeholder \"${project.version}\""},
+        {"untranslated", "META-INF/MANIFEST.MF line 3", "Bundle-Vendor: %vendor has no translation"},
+        {"manifestbom", "META-INF/MANIFEST.MF", "refused by the JVM"},
+        {"longline", "META-INF/MANIFEST.MF line 2", "is 82 bytes long"},
+        {"noversion", "the jar", "gives no version"},
+        {"nonameorversion", "the jar", "names itself nowhere"},
     };
     for (const auto& c : cases) {
         Outcome r = inspect({"--json", "--check", jar(c.jar)});

@@ -93,7 +93,7 @@ TEST(InspectAgainstTheDll, SameTooltipForEveryLocale) {
     LCID saved = GetThreadLocale();
     int compared = 0;
     for (const char* name : {"drop/hello.jar", "drop/lister.jar", "infotip/order.jar", "infotip/nodefault.jar",
-                             "infotip/badutf8.jar"}) {
+                             "infotip/badutf8.jar", "metadata/osgi-bundle.jar", "metadata/tool-all-2.0.jar"}) {
         std::string jar = fixturePath(name);
         Json report = inspect(jar, scratchFolder("inspect-tips"));
         ASSERT_TRUE(report.contains("tooltip")) << name << report.dump();
@@ -138,7 +138,8 @@ TEST(InspectAgainstTheDll, SameIconEntryForEverySize) {
 // name the ANSI code page cannot express (the tool reads it as the DLL does).
 std::vector<std::string> pageAndDropJars() {
     std::vector<std::string> jars = {fixturePath("drop/hello.jar"), fixturePath("drop/lister.jar"),
-                                     fixturePath("version/sample.jar"), fixturePath("version/none.jar")};
+                                     fixturePath("version/sample.jar"), fixturePath("version/none.jar"),
+                                     fixturePath("metadata/osgi-bundle.jar"), fixturePath("metadata/module-only.jar")};
     std::wstring folder = widen(scratchFolder("inspect-\xd0\x94\xd0\xbc\xd0\xb8\xd1\x82\xd1\x80\xd0\xb8\xd0\xb9"));
     CreateDirectoryW(folder.c_str(), nullptr);
     std::wstring copy = folder + L"\\sample.jar";

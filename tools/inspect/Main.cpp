@@ -124,6 +124,7 @@ bool inspectJar(const std::string& path, const Options& options, Json* report, s
     Json r = {{"path", path}};
     r["problems"] = Json::array();
     if (!inspectArchive(jar, r, error)) return false;
+    inspectMetadata(jar, options, r);
     inspectTooltip(jar, options, r);
     inspectIcon(jar, options, r);
     inspectVersionPage(jar, r);

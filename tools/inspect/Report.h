@@ -54,6 +54,9 @@ void inspectTooltip(const Jar& jar, const Options& options, Json& report);
 void inspectIcon(const Jar& jar, const Options& options, Json& report);
 void inspectVersionPage(const Jar& jar, Json& report);
 void inspectDrop(const Jar& jar, const Options& options, Json& report);
+// The jar's standard metadata with the source of each value, and (reported
+// for --check) what keeps it from being shown.
+void inspectMetadata(const Jar& jar, const Options& options, Json& report);
 
 // Lines of a member and problems listed at the most: a member may hold
 // millions of lines. The checks still read every line; the report says how

@@ -61,16 +61,31 @@ std::string memberNote(const Json& member) {
     return name + " cannot be read: it " + str(member["reason"]);
 }
 
+void metadata(Text& t, const Json& section) {
+    t.line("Standard metadata (manifest " + str(section["manifest"]) + "), for the locale " + str(section["locale"]) +
+           ":");
+    for (const auto& [field, value] : section["values"].items())
+        t.row("  ", {{field, 12}}, value.is_null() ? "(none)" : str(value["value"]) + "   (" + str(value["source"]) + ")");
+    if (!section["maven"].is_null()) t.row("  ", {{"Maven", 12}}, str(section["maven"]));
+    if (!section["module"].is_null()) t.row("  ", {{"Module", 12}}, str(section["module"]));
+}
+
 void tooltip(Text& t, const Json& section) {
     std::string note = memberNote(section["member"]);
-    if (!note.empty()) {
-        t.line("Tooltip: none (" + note + ")");
+    bool anyTip = false;
+    for (const Json& l : section["locales"]) anyTip |= !l["tooltip"].is_null();
+    if (!note.empty() && !anyTip) {
+        t.line("Tooltip: none (" + note + ", and no name in the standard metadata)");
         return;
     }
-    t.line("Tooltip: " + str(section["member"]["name"]) + ", " + counted(section["lines"].size() + section.value("linesNotListed", size_t(0)), "line", "lines"));
-    for (const Json& l : section["lines"])
-        t.row("  ", {{"line " + str(l["line"]), 8}, {l.contains("key") ? str(l["key"]) + "=" : "", 8}},
-              l.contains("text") ? str(l["text"]) : str(l["raw"]) + "   (" + str(l["note"]) + ")");
+    if (!note.empty())
+        t.line("Tooltip: from the standard metadata (" + note + ")");
+    else
+        t.line("Tooltip: " + str(section["member"]["name"]) + ", " + counted(section["lines"].size() + section.value("linesNotListed", size_t(0)), "line", "lines"));
+    if (section.contains("lines"))
+        for (const Json& l : section["lines"])
+            t.row("  ", {{"line " + str(l["line"]), 8}, {l.contains("key") ? str(l["key"]) + "=" : "", 8}},
+                  l.contains("text") ? str(l["text"]) : str(l["raw"]) + "   (" + str(l["note"]) + ")");
     if (section.contains("linesNotListed")) t.line("  and " + str(section["linesNotListed"]) + " more lines");
     t.row("  ", {{"locale", 22}, {"rule", 12}, {"line", 4}}, "tooltip");
     std::vector<std::string> notes;
@@ -119,6 +134,13 @@ void icon(Text& t, const Json& section) {
 
 void versionPage(Text& t, const Json& section) {
     std::string note = memberNote(section["member"]);
+    if (section.value("derived", false)) {
+        t.line("Version page: from the standard metadata (" + note + ")");
+        for (const auto& [label, field] : section["fields"].items())
+            t.row("  ", {{label, 14}}, field.is_null() ? "(empty)" : str(field["value"]));
+        for (const Json& r : section["rows"]) t.row("    ", {{str(r["name"]), 22}}, str(r["value"]));
+        return;
+    }
     if (!note.empty() || !section["shown"].get<bool>()) {
         t.line("Version page: none (" + (note.empty() ? "no line of the member can be shown" : note) + ")");
         return;
@@ -162,6 +184,7 @@ std::string reportText(const Json& report, bool check) {
     Text t;
     t.line("== " + str(report["path"]) + " (" + counted(report["archive"]["entries"].get<size_t>(), "entry", "entries") +
            ")");
+    metadata(t, report["metadata"]);
     tooltip(t, report["tooltip"]);
     icon(t, report["icon"]);
     versionPage(t, report["versionPage"]);

@@ -106,25 +106,34 @@ void listLines(const std::vector<MemberLine>& lines, Json& section, Json& report
 void inspectTooltip(const Jar& jar, const Options& options, Json& report) {
     Json section = Json::object();
     JarMember member(jar, MEMBER_DESCRIPTION, section, report);
+    std::vector<MemberLine> lines;
     if (member.present()) {
         if (startsWithByteOrderMark(member.data(), member.length()))
             addProblem(report, lineWhere(MEMBER_DESCRIPTION, 1), "starts with a UTF-8 byte-order mark",
                        "the mark becomes part of the first key, which then matches no locale");
-        std::vector<MemberLine> lines = memberLines(member.data(), member.length());
+        lines = memberLines(member.data(), member.length());
         listLines(lines, section, report);
-        Json locales = Json::array();
-        for (const LocaleRequest& locale : options.locales) {
-            const char* name = locale.name.c_str();
-            DescriptionChoice choice = chooseDescriptionLine(member.data(), member.length(), name);
-            CorePtr<WChar> tip(describeFromText(member.data(), member.length(), name, TIP_LINE_BREAK));
-            Json row = {{"locale", locale.name}, {"lcid", lcidOf(locale.name)}, {"own", locale.own}};
-            if (!locale.asked.empty()) row["asked"] = locale.asked;
-            row["rule"] = ruleName(choice.rule);
-            row["line"] = choice.line ? Json(lineNumberAt(lines, choice.line)) : Json(nullptr);
-            row["tooltip"] = tip ? Json(utf8Of(tip.get())) : Json(nullptr);
-            locales.push_back(row);
-        }
-        section["locales"] = locales;
     }
+    Json locales = Json::array();
+    for (const LocaleRequest& locale : options.locales) {
+        const char* name = locale.name.c_str();
+        DescriptionChoice choice = member.present() ? chooseDescriptionLine(member.data(), member.length(), name)
+                                                    : DescriptionChoice{kNoDescriptionLine, nullptr, 0};
+        CorePtr<WChar> tip(member.present() ? describeFromText(member.data(), member.length(), name, TIP_LINE_BREAK)
+                                            : nullptr);
+        Json row = {{"locale", locale.name}, {"lcid", lcidOf(locale.name)}, {"own", locale.own}};
+        if (!locale.asked.empty()) row["asked"] = locale.asked;
+        row["rule"] = ruleName(choice.rule);
+        row["line"] = choice.line ? Json(lineNumberAt(lines, choice.line)) : Json(nullptr);
+        // Without a line for the locale the tooltip comes from the jar's
+        // standard metadata, as the extension makes it.
+        if (!tip) {
+            tip.reset(readTooltip(jar.path.c_str(), name, TIP_LINE_BREAK, true));
+            if (tip) row["rule"] = "derived";
+        }
+        row["tooltip"] = tip ? Json(utf8Of(tip.get())) : Json(nullptr);
+        locales.push_back(row);
+    }
+    section["locales"] = locales;
     report["tooltip"] = section;
 }

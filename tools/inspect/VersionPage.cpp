@@ -2,6 +2,7 @@
 // its three fields, from the extension's own version file reader.
 #include "Report.h"
 #include "MemberText.h"
+#include "Platform.h"
 #include "base/Holder.h"
 #include "versionpage/VersionFile.h"
 #include "versionpage/VersionPageIds.h"
@@ -36,13 +37,38 @@ void checkName(Json& report, const std::string& where, const std::string& name) 
     }
 }
 
+// The page made of the jar's standard metadata, as the extension makes it.
+void inspectDerivedPage(const Jar& jar, Json& section) {
+    VersionPageContent content;
+    std::string how;
+    std::string locale = userLocaleName(&how);
+    bool shown = readVersionPage(jar.path.c_str(), locale.c_str(), true, &content) && content.derived;
+    section["shown"] = shown;
+    if (shown) {
+        section["derived"] = true;
+        Json fields = Json::object();
+        for (size_t i = 0; i < 3; ++i)
+            fields[fieldLabel(kVersionFields[i])] =
+                content.fields[i] ? Json{{"value", utf8Of(content.fields[i])}} : Json(nullptr);
+        Json rows = Json::array();
+        for (VersionList* line = content.list; line && *line && rows.size() < kLinesListed; ++line) {
+            VersionItem item = splitVersionLine(*line);
+            rows.push_back({{"name", utf8Of(*line, item.nameLength)},
+                            {"value", item.value ? Json(utf8Of(item.value)) : Json(nullptr)}});
+        }
+        section["fields"] = fields;
+        section["rows"] = rows;
+    }
+    freeVersionPageContent(&content);
+}
+
 }  // namespace
 
 void inspectVersionPage(const Jar& jar, Json& report) {
     Json section = Json::object();
     JarMember member(jar, MEMBER_VERSION, section, report);
     if (!member.present()) {
-        section["shown"] = false;
+        inspectDerivedPage(jar, section);
         report["versionPage"] = section;
         return;
     }
