@@ -8,7 +8,8 @@ native_pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-
   libbenchmark-dev zlib1g-dev libzip-dev libminizip-dev zip unzip default-jdk-headless
   python3 nlohmann-json3-dev g++-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  xvfb xauth wine wine64 nsis)
+  xvfb xauth wine wine64 nsis
+  libcommons-io-java libmaven-resolver-java)
 i386_pkgs=(wine32:i386)
 
 # wine32 runs the 32-bit DLL's tests; it is wanted, not required: when the

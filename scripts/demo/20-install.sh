@@ -24,13 +24,26 @@ if ! regtool query 'HKCR\jarfile\DefaultIcon' /ve >/dev/null; then
   echo "created HKCR\\jarfile\\DefaultIcon = %ProgramFiles%\\Java\\jre\\bin\\javaw.exe,0 (REG_EXPAND_SZ)"
 fi
 
-section "$(basename "$SETUP") /S (silent, as a deployment tool runs it)"
-# A failed registration shows the DLL's message box: the time limit keeps the
-# demo from waiting for it for ever.
-rc=0
-timeout 120 wine "$SETUP" /S >"$DEMO_OUT/setup.out" 2>&1 </dev/null || rc=$?
-echo "setup exit code: $rc"
-[ "$rc" = 0 ] || { echo "setup failed: the rest of the demo needs the installed extension" >&2; return 1; }
+if wine32_available; then
+  section "$(basename "$SETUP") /S (silent, as a deployment tool runs it)"
+  # A failed registration shows the DLL's message box: the time limit keeps the
+  # demo from waiting for it for ever.
+  rc=0
+  timeout 120 wine "$SETUP" /S >"$DEMO_OUT/setup.out" 2>&1 </dev/null || rc=$?
+  echo "setup exit code: $rc"
+  [ "$rc" = 0 ] || { echo "setup failed: the rest of the demo needs the installed extension" >&2; return 1; }
+else
+  # The setup program and the 32-bit DLL are 32-bit programs, which this Wine
+  # cannot run: the 64-bit DLL goes where the setup program puts it and the
+  # 64-bit regsvr32 registers it, as an administrator would by hand.
+  section "no 32-bit Wine here: the 64-bit DLL installed by hand, regsvr32 /s (64-bit)"
+  mkdir -p "${FOLDERS[0]}"
+  cp "$BUILD/bin/Morvane.dll" "$BUILD/bin/morvane-inspect.exe" "${FOLDERS[0]}/"
+  rc=0
+  wine regsvr32 /s 'C:\Program Files\Morvane\Morvane.dll' >"$DEMO_OUT/setup.out" 2>&1 </dev/null || rc=$?
+  echo "regsvr32 exit code: $rc"
+  [ "$rc" = 0 ] || { echo "registration failed: the rest of the demo needs the registered extension" >&2; return 1; }
+fi
 
 # The installed files, the "Apps & features" entry (in the 64-bit view), and
 # what is ours in the registry: the class key and the approval entry in each
