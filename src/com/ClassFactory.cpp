@@ -5,8 +5,22 @@
 #include "com/JarIconObj.h"
 #include "com/Module.h"
 #include "diag/Log.h"
+#include "properties/PropertyStore.h"
 
-JarIconClassFactory g_classFactory;
+namespace {
+
+HRESULT createJarIcon(REFIID riid, void** ppv) {
+    JarIconObj* obj = new (std::nothrow) JarIconObj();
+    if (obj == nullptr) return E_OUTOFMEMORY;
+    if (SUCCEEDED(obj->QueryInterface(riid, ppv))) return S_OK;
+    delete obj;
+    return E_NOINTERFACE;
+}
+
+}  // namespace
+
+JarIconClassFactory g_classFactory(createJarIcon);
+JarIconClassFactory g_propertiesFactory(createJarPropertyStore);
 
 STDMETHODIMP JarIconClassFactory::QueryInterface(REFIID riid, void** ppv) {
     logGuid("JarIconClassFactory::QueryInterface", riid);
@@ -28,11 +42,8 @@ STDMETHODIMP_(ULONG) JarIconClassFactory::Release() { return InterlockedDecremen
 STDMETHODIMP JarIconClassFactory::CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) {
     logGuid("CreateInstance", riid);
     if (pUnkOuter != nullptr) return CLASS_E_NOAGGREGATION;
-    JarIconObj* obj = new (std::nothrow) JarIconObj();
-    if (obj == nullptr) return E_OUTOFMEMORY;
-    if (SUCCEEDED(obj->QueryInterface(riid, ppv))) return S_OK;
-    delete obj;
-    return E_NOINTERFACE;
+    if (!ppv) return E_POINTER;
+    return create_(riid, ppv);
 }
 
 STDMETHODIMP JarIconClassFactory::LockServer(BOOL fLock) {

@@ -30,6 +30,20 @@
 #define DROP_HANDLER_KEY "shellex\\DropHandler"
 #define PROPERTY_SHEET_HANDLER_KEY "shellex\\PropertySheetHandlers\\MorvaneVersion-" CLSID_JARICON_TEXT
 
+// The second class: the property handler of .jar files (Details pane, Details
+// tab, columns, search), with its own class key.
+#define CLSID_JARPROPERTIES_TEXT "{5C2B91E5-7A06-4d3f-9E18-B40C6A2F7D95}"
+#define CLSID_JARPROPERTIES_VALUE {0x5C2B91E5, 0x7A06, 0x4d3f, {0x9E, 0x18, 0xB4, 0x0C, 0x6A, 0x2F, 0x7D, 0x95}}
+#define PROPERTIES_CLASS_KEY_PATH "CLSID\\" CLSID_JARPROPERTIES_TEXT
+#define PROPERTIES_INPROC_SERVER_KEY_PATH PROPERTIES_CLASS_KEY_PATH "\\InProcServer32"
+// One property handler per extension, under HKEY_LOCAL_MACHINE (each registry
+// view has its own); another program's handler found there is kept beside.
+#define PROPERTY_HANDLERS_KEY_PATH "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\PropertySystem\\PropertyHandlers"
+#define PROPERTY_HANDLER_KEY_PATH PROPERTY_HANDLERS_KEY_PATH "\\.jar"
+#define SAVED_PROPERTY_HANDLER_VALUE "SavedPropertyHandler-" CLSID_JARPROPERTIES_TEXT
+// The property lists the shell shows for .jar files, under HKEY_CLASSES_ROOT.
+#define PROPERTY_LISTS_KEY_PATH "SystemFileAssociations\\.jar"
+
 // The debug log, while the configuration value "debugLog" is "1".
 #define LOG_FILE_PATH "c:\\morvane.log"
 

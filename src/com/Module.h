@@ -10,5 +10,6 @@ extern HINSTANCE g_hInstance;
 extern LONG g_cDllRef;
 
 extern const CLSID CLSID_JarIcon;
+extern const CLSID CLSID_JarProperties;
 
 inline bool sameGuid(REFGUID a, REFGUID b) { return memcmp(&a, &b, sizeof(GUID)) == 0; }

@@ -1,5 +1,8 @@
 #include "registration/RegistryWrite.h"
 
+#include "base/CoreAlloc.h"
+#include "base/Holder.h"
+
 #include <cstring>
 
 #include "base/WinHolders.h"
@@ -61,3 +64,31 @@ bool keyDefaultIs(HKEY key, const char* text, TextCase letterCase) {
         return false;
     return type == REG_SZ && sameText(stored, text, letterCase);
 }
+
+bool registryValueExists(HKEY key, const char* name) {
+    return RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+// Copies the value `from` to the value `to` of the same key, type and bytes
+// unchanged. Returns kRegistrationInternalError when memory runs out, else 0;
+// *outcome tells whether there was a non-empty value to copy and whether the
+// copy was written.
+LONG copyRegistryValue(HKEY key, const char* from, const char* to, CopyOutcome* outcome) {
+    *outcome = CopyOutcome::nothingThere;
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExA(key, from, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0) return 0;
+    if (size == MAXDWORD) return 0;
+    // One byte beyond the data: the registry looks at the byte after a string
+    // that does not end in NUL and adds a terminator when it finds one there.
+    // A byte that is not NUL keeps such a value's bytes exactly as they were.
+    CorePtr<BYTE> bytes(static_cast<BYTE*>(coreAlloc(size + 1u)));
+    if (!bytes) return kRegistrationInternalError;
+    *outcome = CopyOutcome::failed;
+    DWORD read = size;
+    if (RegQueryValueExA(key, from, nullptr, &type, bytes.get(), &read) != ERROR_SUCCESS || read > size) return 0;
+    bytes.get()[read] = 0xFF;
+    if (RegSetValueExA(key, to, 0, type, bytes.get(), read) == ERROR_SUCCESS) *outcome = CopyOutcome::copied;
+    return 0;
+}
+

@@ -22,3 +22,11 @@ LONG openOrCreateKey(HKEY parent, const char* path, HKEY* key);
 // with ASCII letters in either case, as Windows compares class identifiers.
 enum class TextCase { exact, ignored };
 bool keyDefaultIs(HKEY key, const char* text, TextCase letterCase);
+// Whether the value exists (null: the default value), of any type.
+bool registryValueExists(HKEY key, const char* name);
+// Copies the value `from` to the value `to` of the same key, type and bytes
+// unchanged. Returns kRegistrationInternalError when memory runs out, else 0;
+// *outcome tells whether there was a non-empty value to copy and whether the
+// copy was written.
+enum class CopyOutcome { nothingThere, copied, failed };
+LONG copyRegistryValue(HKEY key, const char* from, const char* to, CopyOutcome* outcome);

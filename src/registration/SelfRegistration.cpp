@@ -161,7 +161,22 @@ bool handlerIsOurs(HKEY fileTypeKey, const char* handlerPath) {
 
 }  // namespace
 
+LONG writeServerKey(const char* serverKeyPath, const char* threadingModel) {
+    wchar_t path[kModulePathSize];
+    DWORD length = 0;
+    LONG rc = getModulePath(path, &length);
+    if (rc != 0) return rc;
+    RegKey server;
+    rc = openOrCreateKey(HKEY_CLASSES_ROOT, serverKeyPath, server.put());
+    if (rc != ERROR_SUCCESS) return rc;
+    rc = RegSetValueExW(server.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
+                        (length + 1) * sizeof(wchar_t));
+    if (rc != ERROR_SUCCESS) return rc;
+    return writeNamedString(server.get(), "ThreadingModel", threadingModel);
+}
+
 LONG registerClassKey() {
+    // A path that does not fit fails the step before anything is written.
     wchar_t path[kModulePathSize];
     DWORD length = 0;
     LONG rc = getModulePath(path, &length);
@@ -171,15 +186,10 @@ LONG registerClassKey() {
         // Resets the fallback icon on every registration; the diagnostic
         // switches beside it survive.
         {CONFIG_KEY_PATH, CONFIG_DEFAULT_ICON, "", false},
-        {INPROC_SERVER_KEY_PATH, "ThreadingModel", THREADING_MODEL_APARTMENT, true},
     };
     rc = writeEntries(entries, sizeof(entries) / sizeof(entries[0]));
     if (rc != 0) return rc;
-    RegKey server;
-    rc = openOrCreateKey(HKEY_CLASSES_ROOT, INPROC_SERVER_KEY_PATH, server.put());
-    if (rc != ERROR_SUCCESS) return rc;
-    return RegSetValueExW(server.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
-                          (length + 1) * sizeof(wchar_t));
+    return writeServerKey(INPROC_SERVER_KEY_PATH, THREADING_MODEL_APARTMENT);
 }
 
 LONG unregisterClassKey() {
@@ -245,24 +255,37 @@ STDAPI DllRegisterServer() {
     LONG classKey = registerClassKey();
     LONG approval = classKey == 0 ? updateApprovedList(ApprovalChange::add) : notRun;
     LONG handlers = approval == 0 ? registerFileTypeHandlers() : notRun;
-    if (handlers == 0) {
+    // The property handler: its class, the extension's handler entry, the lists.
+    LONG properties = handlers == 0 ? registerPropertiesClassKey() : notRun;
+    LONG handler = properties == 0 ? registerPropertyHandler() : notRun;
+    LONG lists = handler == 0 ? registerPropertyLists() : notRun;
+    if (lists == 0) {
         notifyAssociationsChanged();
         return S_OK;
     }
     // The step that failed is not undone: what it wrote before failing stays.
+    if (handler == 0) unregisterPropertyHandler();
+    if (properties == 0) unregisterPropertiesClassKey();
+    if (handlers == 0 && !registeredInOtherView()) unregisterFileTypeHandlers();
     if (classKey == 0) unregisterClassKey();
     if (approval == 0) updateApprovedList(ApprovalChange::remove);
     showFailureBox(kRegisterFailedText);
-    LONG code = classKey != 0 ? classKey : approval != 0 ? approval : handlers;
+    LONG code = classKey != 0 ? classKey : approval != 0 ? approval : handlers != 0 ? handlers
+              : properties != 0 ? properties : handler != 0 ? handler : lists;
     return hresultFromCode(code);
 }
 
 STDAPI DllUnregisterServer() {
     // The handler keys and the default icon are shared by both views: they
     // stay while the other DLL still serves its programs through them.
-    LONG handlers = registeredInOtherView() ? 0 : unregisterFileTypeHandlers();
+    bool otherView = registeredInOtherView();
+    LONG handlers = otherView ? 0 : unregisterFileTypeHandlers();
+    LONG lists = otherView ? 0 : unregisterPropertyLists();
+    LONG handler = unregisterPropertyHandler();
+    LONG properties = unregisterPropertiesClassKey();
     LONG approval = updateApprovedList(ApprovalChange::remove);
     LONG classKey = unregisterClassKey();
+    if (classKey == 0) classKey = properties != 0 ? properties : handler != 0 ? handler : lists;
     notifyAssociationsChanged();
     LONG code = classKey != 0 ? classKey : approval != 0 ? approval : handlers;
     if (code == 0) return S_OK;

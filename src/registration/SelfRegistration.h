@@ -9,6 +9,10 @@
 
 #define REGISTRY_DESCRIPTION "Java-Jar: Icon, tooltip and desktopintegration extension"
 #define THREADING_MODEL_APARTMENT "Apartment"
+#define PROPERTIES_DESCRIPTION "Java-Jar: property handler (product name, version, company)"
+// Explorer calls the property handler from a single-threaded apartment, the
+// indexer from the multithreaded one.
+#define THREADING_MODEL_BOTH "Both"
 // Tells the shell that every file supplies its own icon through the handler.
 #define PER_INSTANCE_ICON "%1"
 #define REGISTRATION_BOX_CAPTION "Jar-File shell extension"
@@ -22,6 +26,16 @@ enum class ApprovalChange { add, remove };
 LONG updateApprovedList(ApprovalChange change);
 LONG registerFileTypeHandlers();
 LONG unregisterFileTypeHandlers();
+// Writes this library's full path (UTF-16) as the default of the server key at
+// path below HKEY_CLASSES_ROOT, and its threading model.
+LONG writeServerKey(const char* serverKeyPath, const char* threadingModel);
+// The property handler (PropertyHandler.cpp).
+LONG registerPropertiesClassKey();
+LONG unregisterPropertiesClassKey();
+LONG registerPropertyHandler();
+LONG unregisterPropertyHandler();
+LONG registerPropertyLists();
+LONG unregisterPropertyLists();
 // On the DefaultIcon subkey of the open file-type key.
 LONG saveDefaultIcon(HKEY fileTypeKey);
 LONG restoreDefaultIcon(HKEY fileTypeKey);

@@ -9,6 +9,7 @@
 #include "com/ClassIdentity.h"
 
 const CLSID kClsidJarIcon = CLSID_JARICON_VALUE;
+const CLSID kClsidJarProperties = CLSID_JARPROPERTIES_VALUE;
 
 std::vector<Command>& commandTable() {
     static std::vector<Command> table;
@@ -22,10 +23,12 @@ Host::~Host() {
     // property sheet, say) may still be alive when the command returns.
 }
 
-HRESULT Host::createObject(REFIID riid, void** ppv) {
+HRESULT Host::createObject(REFIID riid, void** ppv) { return createObjectOf(kClsidJarIcon, riid, ppv); }
+
+HRESULT Host::createObjectOf(REFCLSID clsid, REFIID riid, void** ppv) {
     *ppv = nullptr;
     if (options_.registered) {
-        HRESULT hr = CoCreateInstance(kClsidJarIcon, nullptr, CLSCTX_INPROC_SERVER, riid, ppv);
+        HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, riid, ppv);
         if (FAILED(hr)) fwprintf(stderr, L"shellhost: CoCreateInstance failed: %ls\n", hresultText(hr).c_str());
         return hr;
     }
@@ -44,7 +47,7 @@ HRESULT Host::createObject(REFIID riid, void** ppv) {
         return E_FAIL;
     }
     ComPtr<IClassFactory> factory;
-    HRESULT hr = getClassObject(kClsidJarIcon, IID_IClassFactory, outPtr(factory));
+    HRESULT hr = getClassObject(clsid, IID_IClassFactory, outPtr(factory));
     if (FAILED(hr)) {
         fwprintf(stderr, L"shellhost: DllGetClassObject failed: %ls\n", hresultText(hr).c_str());
         return hr;

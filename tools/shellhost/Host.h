@@ -22,6 +22,8 @@ public:
     // A new object of the class, asked for riid; prints the error and returns
     // a failed HRESULT when it cannot be had.
     HRESULT createObject(REFIID riid, void** ppv);
+    // The same for another class of the DLL (the property handler).
+    HRESULT createObjectOf(REFCLSID clsid, REFIID riid, void** ppv);
     // A new object that has been given the jar's path with IPersistFile::Load.
     HRESULT createLoaded(const std::wstring& jarPath, REFIID riid, void** ppv);
     const HostOptions& options() const { return options_; }
@@ -59,3 +61,4 @@ void** outPtr(ComPtr<T>& holder) {
 std::wstring hresultText(HRESULT hr);                   // "0x80004001"
 int failUsage(const wchar_t* format, ...);               // one-line error, exit code 2
 extern const CLSID kClsidJarIcon;
+extern const CLSID kClsidJarProperties;
