@@ -314,7 +314,12 @@ bool JarReader::open() {
     if (!block) return false;
     std::memset(block, 0, sizeof(JarCandidates));
     candidates_ = static_cast<JarCandidates*>(block);
-    candidates_->walk = session_.walk(chooseCandidate, candidates_);
+    // The last eight bytes of every name that metadata may come from.
+    static const char kEndings[][8] = {{'I', 'F', 'E', 'S', 'T', '.', 'M', 'F'}, {'f', 'o', '.', 'c', 'l', 'a', 's', 's'},
+                                       {'o', 'p', 'e', 'r', 't', 'i', 'e', 's'}, {'c', 'r', 'i', 'p', 't', 'i', 'o', 'n'},
+                                       {'/', 'v', 'e', 'r', 's', 'i', 'o', 'n'}, {'i', 'c', 'o', 'n', '.', 'i', 'c', 'o'},
+                                       {'t', 'o', 'p', 't', 'i', 'o', 'n', 's'}};
+    candidates_->walk = session_.walk(chooseCandidate, candidates_, kEndings, sizeof kEndings / sizeof kEndings[0]);
     return true;
 }
 
@@ -381,7 +386,7 @@ struct JarMetadataBuilder {
         return session.read(location, name, buffer) == kMemberRead;
     }
 
-    void prefetch(bool withPomsAndModule);
+    void prefetch(bool withManifest, bool allRequired);
     void readManifest();
     void translate();
     void readOwnPom(const char* manifestVersion);
@@ -475,8 +480,9 @@ void JarMetadataBuilder::translate() {
     }
 }
 
-// Members that lie close together come in one read.
-void JarMetadataBuilder::prefetch(bool withManifest) {
+// Members that lie close together come in one read. With the manifest, the
+// others come only where they join its read, unless all are required.
+void JarMetadataBuilder::prefetch(bool withManifest, bool allRequired) {
     const MemberLocation* locations[kMaxPoms + 3];
     size_t n = 0;
     if (withManifest && c.manifestFound) locations[n++] = &c.manifest;
@@ -484,7 +490,7 @@ void JarMetadataBuilder::prefetch(bool withManifest) {
         for (size_t i = 0; i < c.pomCount; ++i) locations[n++] = &c.poms[i].location;
     if (c.moduleFound) locations[n++] = &c.module;
     if (c.versionedModuleRelease) locations[n++] = &c.versionedModule;
-    session.prefetch(locations, n);
+    session.prefetch(locations, n, allRequired ? n : 1);
 }
 
 // Reads every pom and picks the jar's own: the longest artifactId that the
@@ -586,13 +592,9 @@ void JarMetadataBuilder::offerSymbolicName() {
 bool JarMetadataBuilder::run() {
     const bool page = request.use == kMetadataForPage;
     // The page needs every source; so does a jar without a manifest. The
-    // tooltip reads the others only when the manifest leaves a gap.
-    if (page || !c.manifestFound) {
-        prefetch(true);
-    } else {
-        const MemberLocation* location = &c.manifest;
-        session.prefetch(&location, 1);
-    }
+    // tooltip needs the others only when the manifest leaves a gap, and
+    // takes them along with the manifest only where that costs no read.
+    prefetch(true, page || !c.manifestFound);
     readManifest();
     translate();
     offerHeader(kJarName, "Bundle-Name");
@@ -609,7 +611,7 @@ bool JarMetadataBuilder::run() {
         // The manifest's own version picks the own pom among several.
         const char* manifestVersion = out.text(kJarVersion);
         if (!manifestVersion) manifestVersion = usable(manifest.value("Specification-Version"));
-        if (!page && c.manifestFound) prefetch(false);
+        if (!page && c.manifestFound) prefetch(false, true);
         readOwnPom(manifestVersion);
         readModule();
     }
@@ -672,7 +674,9 @@ WChar* wideOf(const char* text) { return text ? utf8ToWide(text, std::strlen(tex
 WChar* derivedTooltip(const JarMetadata& metadata) {
     const char* name = metadata.text(kJarName);
     if (!name) return nullptr;
-    CorePtr<char> text(static_cast<char*>(coreAlloc(kShownBytes * 4 + 8)));
+    size_t lines = 1 + (metadata.text(kJarVersion) ? 1 : 0) + (metadata.text(kJarDescription) ? 1 : 0) +
+                   (metadata.text(kJarVendor) ? 1 : 0);
+    CorePtr<char> text(static_cast<char*>(coreAlloc(kShownBytes * lines + 2 * lines)));
     if (!text) return nullptr;
     char* end = appendShown(text.get(), name);
     if (const char* version = metadata.text(kJarVersion)) {
