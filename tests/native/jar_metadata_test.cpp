@@ -240,6 +240,69 @@ TEST(JarMetadataReaders, ManifestAndPropertiesAgreeWithTheJdk) {
     fs::remove_all(dir2);
 }
 
+// ---- The session under the metadata --------------------------------------------
+
+std::vector<std::string> jarsOnTheMachine() {
+    std::set<std::string> seen;
+    std::vector<std::string> jars;
+    for (const char* root : {"/usr/share/java", "/usr/lib/jvm", "/usr/share", "/opt"}) {
+        std::error_code error;
+        for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied, error);
+             it != fs::recursive_directory_iterator(); it.increment(error)) {
+            if (error || it->path().extension() != ".jar" || !fs::is_regular_file(it->path(), error)) continue;
+            if (seen.insert(fs::canonical(it->path(), error).string()).second) jars.push_back(it->path().string());
+        }
+    }
+    return jars;
+}
+
+// One walk, then every member by its location (neighbours fetched together)
+// gives what readArchiveMemberFrom gives for its name: the generated zips
+// (zip64, data descriptors, stubs, comments, damage) and samples of real jars.
+TEST(ArchiveSession, ReadsWhatTheMemberReaderReads) {
+    std::vector<std::string> archives = jarsOnTheMachine();
+    for (const char* folder : {"zips", "metadata"})
+        for (const auto& entry : fs::directory_iterator(fixturePath(folder))) archives.push_back(entry.path().string());
+    size_t compared = 0;
+    for (const std::string& path : archives) {
+        std::ifstream in(path, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        MemorySource source(bytes.data(), bytes.size());
+        struct Kept {
+            std::vector<std::string> names;
+            std::vector<MemberLocation> locations;
+            std::set<std::string> seen;
+        } kept;
+        kept.locations.reserve(200000);
+        ArchiveSession session(source);
+        if (!session.open()) continue;
+        session.walk(
+            [](const char* name, uint32_t length, void* context) -> MemberLocation* {
+                Kept& k = *static_cast<Kept*>(context);
+                if (!k.seen.insert(std::string(name, length)).second || k.names.size() == 200000) return nullptr;
+                k.names.emplace_back(name, length);
+                k.locations.emplace_back();
+                return &k.locations.back();
+            },
+            &kept);
+        size_t step = kept.names.size() / 40 + 1;  // a sample of a large jar
+        std::vector<const MemberLocation*> wanted;
+        for (size_t i = 0; i < kept.names.size(); i += step) wanted.push_back(&kept.locations[i]);
+        session.prefetch(wanted.data(), wanted.size(), wanted.size() / 2);
+        for (size_t i = 0; i < kept.names.size(); i += step) {
+            MemberBuffer ours, theirs;
+            int status = session.read(kept.locations[i], kept.names[i].c_str(), &ours);
+            EXPECT_EQ(status, readArchiveMemberFrom(source, kept.names[i].c_str(), &theirs)) << path << " " << kept.names[i];
+            EXPECT_EQ(std::string(ours.data ? ours.data : "", ours.length),
+                      std::string(theirs.data ? theirs.data : "", theirs.length)) << path << " " << kept.names[i];
+            freeArchiveMember(&ours);
+            freeArchiveMember(&theirs);
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 1000u);
+}
+
 // ---- Jars ---------------------------------------------------------------------
 
 struct Derived {
@@ -254,20 +317,6 @@ Derived derive(const std::string& path, const char* locale, JarMetadataUse use) 
     d.present = readJarMetadata(source, {path.c_str(), locale, use}, &metadata);
     for (JarField f : {kJarName, kJarVersion, kJarVendor, kJarDescription}) d.fields[f] = hex(metadata.text(f));
     return d;
-}
-
-std::vector<std::string> jarsOnTheMachine() {
-    std::set<std::string> seen;
-    std::vector<std::string> jars;
-    for (const char* root : {"/usr/share/java", "/usr/lib/jvm", "/usr/share", "/opt"}) {
-        std::error_code error;
-        for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied, error);
-             it != fs::recursive_directory_iterator(); it.increment(error)) {
-            if (error || it->path().extension() != ".jar" || !fs::is_regular_file(it->path(), error)) continue;
-            if (seen.insert(fs::canonical(it->path(), error).string()).second) jars.push_back(it->path().string());
-        }
-    }
-    return jars;
 }
 
 TEST(JarMetadata, EveryJarAgreesWithTheJdk) {
