@@ -284,7 +284,7 @@ void JarMetadata::clear() {
     ownedCount_ = 0;
     for (MetadataValue& value : values_) value = MetadataValue{};
     maven_ = module_ = nullptr;
-    manifest_.read(nullptr, 0);
+    manifest_.clear();
     freeArchiveMember(&manifestBytes_);
 }
 
@@ -720,18 +720,17 @@ bool derivedPage(const JarMetadata& metadata, DerivedPage* out) {
     items[0] = nullptr;
     out->items = items;
     bool good = true;
-    for (size_t i = 0; good && i < manifest.count(); ++i) {
-        const ManifestAttribute& a = manifest.attribute(i);
-        if (!a.value) continue;
-        good = (items[n] = itemOf(a.name, a.nameLength, a.value)) != nullptr;
-        items[n += good] = nullptr;
-    }
-    const char* const extra[][2] = {{"Maven", metadata.maven()}, {"Module", metadata.module()}};
-    for (const auto& item : extra) {
-        if (!good || !item[1]) continue;
-        good = (items[n] = itemOf(item[0], std::strlen(item[0]), item[1])) != nullptr;
-        items[n += good] = nullptr;
-    }
+    // The list stays terminated after each item, so it can be released at any point.
+    auto add = [&](const char* name, size_t nameLength, const char* value) {
+        if (!good || !value) return;
+        items[n] = itemOf(name, nameLength, value);
+        good = items[n] != nullptr;
+        if (good) items[++n] = nullptr;
+    };
+    for (size_t i = 0; i < manifest.count(); ++i)
+        add(manifest.attribute(i).name, manifest.attribute(i).nameLength, manifest.attribute(i).value);
+    add("Maven", 5, metadata.maven());
+    add("Module", 6, metadata.module());
     const char* copyright = metadata.text(kJarCopyright) ? metadata.text(kJarCopyright) : metadata.text(kJarVendor);
     out->fileVersion = wideOf(metadata.text(kJarVersion));
     out->description = wideOf(metadata.text(kJarName));
@@ -747,7 +746,7 @@ void freeDerivedPage(DerivedPage* page) {
     coreFree(page->fileVersion);
     coreFree(page->description);
     coreFree(page->copyright);
-    freeVersionList(reinterpret_cast<VersionList**>(&page->items));
+    freeVersionList(&page->items);
     *page = DerivedPage{};
 }
 

@@ -61,8 +61,10 @@ public:
     // The usable value of that header, or null.
     const char* value(const char* name) const;
 
-private:
+    // Forgets the headers.
     void clear();
+
+private:
     bool put(const ManifestAttribute& attribute);
 
     ManifestAttribute* attributes_ = nullptr;
