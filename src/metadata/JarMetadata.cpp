@@ -169,38 +169,38 @@ MemberLocation* chooseCandidate(const char* name, uint32_t length, void* context
     JarCandidates& c = *static_cast<JarCandidates*>(context);
     if (length < 10) return nullptr;
     switch (name[length - 1]) {
-    case 's': {
-        const size_t moduleLength = sizeof kModuleInfo - 1;
-        if (length >= moduleLength && name[length - moduleLength] == 'm' &&
-            endsWith(name, length, kModuleInfo, moduleLength)) {
-            if (length == moduleLength) return once(&c.module, &c.moduleFound);
-            uint32_t release = versionedRelease(name, length);
-            if (release <= c.versionedModuleRelease) return nullptr;
-            c.versionedModuleRelease = release;
-            return &c.versionedModule;
+        case 's': {
+            const size_t moduleLength = sizeof kModuleInfo - 1;
+            if (length >= moduleLength && name[length - moduleLength] == 'm' &&
+                endsWith(name, length, kModuleInfo, moduleLength)) {
+                if (length == moduleLength) return once(&c.module, &c.moduleFound);
+                uint32_t release = versionedRelease(name, length);
+                if (release <= c.versionedModuleRelease) return nullptr;
+                c.versionedModuleRelease = release;
+                return &c.versionedModule;
+            }
+            const size_t suffix = sizeof kPropertiesSuffix - 1;
+            if (length > suffix && name[length - suffix] == '.' && name[length - suffix + 1] == 'p' &&
+                endsWith(name, length, kPropertiesSuffix, suffix)) {
+                if (isPomName(name, length)) return c.notePom(name, length);
+                if (startsWith(name, length, kPomPrefix, sizeof kPomPrefix - 1)) return nullptr;
+                return c.noteProperties(name, length);
+            }
+            if (same(name, length, MEMBER_STARTOPTIONS))
+                return once(&c.shell[kShellStartOptions], &c.shellFound[kShellStartOptions]);
+            return nullptr;
         }
-        const size_t suffix = sizeof kPropertiesSuffix - 1;
-        if (length > suffix && name[length - suffix] == '.' && name[length - suffix + 1] == 'p' &&
-            endsWith(name, length, kPropertiesSuffix, suffix)) {
-            if (isPomName(name, length)) return c.notePom(name, length);
-            if (startsWith(name, length, kPomPrefix, sizeof kPomPrefix - 1)) return nullptr;
-            return c.noteProperties(name, length);
-        }
-        if (same(name, length, MEMBER_STARTOPTIONS))
-            return once(&c.shell[kShellStartOptions], &c.shellFound[kShellStartOptions]);
-        return nullptr;
-    }
-    case 'F':
-        return same(name, length, MEMBER_MANIFEST) ? once(&c.manifest, &c.manifestFound) : nullptr;
-    case 'n':
-        if (same(name, length, MEMBER_DESCRIPTION))
-            return once(&c.shell[kShellDescription], &c.shellFound[kShellDescription]);
-        if (same(name, length, MEMBER_VERSION)) return once(&c.shell[kShellVersion], &c.shellFound[kShellVersion]);
-        return nullptr;
-    case 'o':
-        return same(name, length, MEMBER_ICON) ? once(&c.shell[kShellIcon], &c.shellFound[kShellIcon]) : nullptr;
-    default:
-        return nullptr;
+        case 'F':
+            return same(name, length, MEMBER_MANIFEST) ? once(&c.manifest, &c.manifestFound) : nullptr;
+        case 'n':
+            if (same(name, length, MEMBER_DESCRIPTION))
+                return once(&c.shell[kShellDescription], &c.shellFound[kShellDescription]);
+            if (same(name, length, MEMBER_VERSION)) return once(&c.shell[kShellVersion], &c.shellFound[kShellVersion]);
+            return nullptr;
+        case 'o':
+            return same(name, length, MEMBER_ICON) ? once(&c.shell[kShellIcon], &c.shellFound[kShellIcon]) : nullptr;
+        default:
+            return nullptr;
     }
 }
 
@@ -315,10 +315,11 @@ bool JarReader::open() {
     std::memset(block, 0, sizeof(JarCandidates));
     candidates_ = static_cast<JarCandidates*>(block);
     // The last eight bytes of every name that metadata may come from.
-    static const char kEndings[][8] = {{'I', 'F', 'E', 'S', 'T', '.', 'M', 'F'}, {'f', 'o', '.', 'c', 'l', 'a', 's', 's'},
-                                       {'o', 'p', 'e', 'r', 't', 'i', 'e', 's'}, {'c', 'r', 'i', 'p', 't', 'i', 'o', 'n'},
-                                       {'/', 'v', 'e', 'r', 's', 'i', 'o', 'n'}, {'i', 'c', 'o', 'n', '.', 'i', 'c', 'o'},
-                                       {'t', 'o', 'p', 't', 'i', 'o', 'n', 's'}};
+    static const char kEndings[][8] = {
+        {'I', 'F', 'E', 'S', 'T', '.', 'M', 'F'}, {'f', 'o', '.', 'c', 'l', 'a', 's', 's'},
+        {'o', 'p', 'e', 'r', 't', 'i', 'e', 's'}, {'c', 'r', 'i', 'p', 't', 'i', 'o', 'n'},
+        {'/', 'v', 'e', 'r', 's', 'i', 'o', 'n'}, {'i', 'c', 'o', 'n', '.', 'i', 'c', 'o'},
+        {'t', 'o', 'p', 't', 'i', 'o', 'n', 's'}};
     candidates_->walk = session_.walk(chooseCandidate, candidates_, kEndings, sizeof kEndings / sizeof kEndings[0]);
     return true;
 }
@@ -367,7 +368,8 @@ struct JarMetadataBuilder {
 
     void offer(JarField field, const char* text, const char* member, uint32_t line, const char* key) {
         if (has(field)) return;
-        if (const char* kept = usable(text)) out.values_[field] = MetadataValue{kept, MetadataSource{member, line, key}};
+        if (const char* kept = usable(text))
+            out.values_[field] = MetadataValue{kept, MetadataSource{member, line, key}};
     }
 
     // A main-section header; a Bundle-* header's "%key" gives its translation or nothing.
@@ -533,8 +535,7 @@ void JarMetadataBuilder::readOwnPom(const char* manifestVersion) {
 void JarMetadataBuilder::readModule() {
     const char* multiRelease = manifest.value("Multi-Release");
     bool versioned = multiRelease && c.versionedModuleRelease != 0 && std::strlen(multiRelease) == 4;
-    for (size_t i = 0; versioned && i < 4; ++i)
-        versioned = (multiRelease[i] | 0x20) == "true"[i];
+    for (size_t i = 0; versioned && i < 4; ++i) versioned = (multiRelease[i] | 0x20) == "true"[i];
     char release[12];
     size_t digits = 0;
     for (uint32_t r = c.versionedModuleRelease; r != 0; r /= 10) ++digits;
@@ -551,8 +552,7 @@ void JarMetadataBuilder::readModule() {
     }
     if (!read(*location, name.get(), &buffer)) return;
     MemberHolder held(&buffer);
-    if (!readModuleInfo(reinterpret_cast<const unsigned char*>(buffer.data), buffer.length, &module, &failed))
-        return;
+    if (!readModuleInfo(reinterpret_cast<const unsigned char*>(buffer.data), buffer.length, &module, &failed)) return;
     const char* member = keep(name.release());
     offer(kJarName, module.name, member, 0, "Module");
     offer(kJarVersion, module.version, member, 0, "Module");
@@ -735,8 +735,8 @@ bool derivedPage(const JarMetadata& metadata, DerivedPage* out) {
     out->fileVersion = wideOf(metadata.text(kJarVersion));
     out->description = wideOf(metadata.text(kJarName));
     out->copyright = wideOf(copyright);
-    good = good && (out->fileVersion || !metadata.text(kJarVersion)) && (out->description || !metadata.text(kJarName)) &&
-           (out->copyright || !copyright);
+    good = good && (out->fileVersion || !metadata.text(kJarVersion)) &&
+           (out->description || !metadata.text(kJarName)) && (out->copyright || !copyright);
     if (!good) freeDerivedPage(out);
     return good;
 }

@@ -107,8 +107,8 @@ bool isManifestName(const char* name, size_t length) {
     if (length == 0 || length > kMaxNameLength) return false;
     for (size_t i = 0; i < length; ++i) {
         char c = name[i];
-        bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-                       c == '-';
+        bool allowed =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
         if (!allowed) return false;
     }
     return true;
@@ -139,8 +139,7 @@ static bool readSection(ManifestLines& lines, HeaderSink keep, void* context) {
             header.value = line.start + nameLength + 2;
             header.tooLong = valueLength > kMaxManifestValue;
             header.attribute = ManifestAttribute{line.start, static_cast<uint32_t>(nameLength), nullptr,
-                                                 header.tooLong ? 0u : static_cast<uint32_t>(valueLength),
-                                                 line.number};
+                                                 header.tooLong ? 0u : static_cast<uint32_t>(valueLength), line.number};
             started = true;
         }
         if (lines.nextIsContinuation()) continue;

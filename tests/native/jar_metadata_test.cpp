@@ -120,7 +120,8 @@ std::string generate(std::mt19937& random, const char* const (&pieces)[N], bool 
     return text;
 }
 
-std::string writeInputs(const std::string& kind, const std::vector<std::string>& texts, std::vector<std::string>* files) {
+std::string writeInputs(const std::string& kind, const std::vector<std::string>& texts,
+                        std::vector<std::string>* files) {
     char folder[] = "/tmp/metadata-inputs-XXXXXX";
     std::string dir = mkdtemp(folder);
     for (size_t i = 0; i < texts.size(); ++i) {
@@ -292,7 +293,8 @@ TEST(ArchiveSession, ReadsWhatTheMemberReaderReads) {
         for (size_t i = 0; i < kept.names.size(); i += step) {
             MemberBuffer ours, theirs;
             int status = session.read(kept.locations[i], kept.names[i].c_str(), &ours);
-            EXPECT_EQ(status, readArchiveMemberFrom(source, kept.names[i].c_str(), &theirs)) << path << " " << kept.names[i];
+            EXPECT_EQ(status, readArchiveMemberFrom(source, kept.names[i].c_str(), &theirs))
+                << path << " " << kept.names[i];
             EXPECT_EQ(std::string(ours.data ? ours.data : "", ours.length),
                       std::string(theirs.data ? theirs.data : "", theirs.length)) << path << " " << kept.names[i];
             freeArchiveMember(&ours);
@@ -361,7 +363,8 @@ struct Expected {
 
 // The rules that both implementations could get wrong alike.
 const Expected kFixtures[] = {
-    {"osgi-bundle.jar", "de_DE", "Beispielwerkzeug", "1.2.3.v20260101", "Example Org", "Zeigt, wie \xC3\xBC" "bersetzt wird"},
+    {"osgi-bundle.jar", "de_DE", "Beispielwerkzeug", "1.2.3.v20260101", "Example Org",
+     "Zeigt, wie \xC3\xBC" "bersetzt wird"},
     {"osgi-bundle.jar", "de_AT", "Beispielwerkzeug (\xC3\x96sterreich)", "1.2.3.v20260101", "Example Org",
      "Zeigt, wie \xC3\xBC" "bersetzt wird"},
     {"osgi-bundle.jar", "en_US", "Example Tool", "1.2.3.v20260101", "Example Org", "Shows howa bundle is translated"},
@@ -416,7 +419,8 @@ TEST(JarMetadata, TooltipPageAndSources) {
         coreFree(tip);
         DerivedPage page;
         ASSERT_TRUE(derivedPage(metadata, &page));
-        std::u16string shown = text16(page.fileVersion) + u"|" + text16(page.description) + u"|" + text16(page.copyright);
+        std::u16string shown =
+            text16(page.fileVersion) + u"|" + text16(page.description) + u"|" + text16(page.copyright);
         for (WChar** item = page.items; *item; ++item) shown += u"|" + text16(*item);
         if (!row.page.empty()) EXPECT_EQ(shown, row.page);
         freeDerivedPage(&page);
