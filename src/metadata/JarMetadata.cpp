@@ -356,19 +356,28 @@ struct JarMetadataBuilder {
     const char* keepCopy(const char* text) { return keep(copyText(text, std::strlen(text))); }
 
     // A value as the metadata takes it: trimmed, and none when empty or a
-    // placeholder; a kept copy.
-    const char* usable(const char* text) {
+    // placeholder. A text that lives as long as the metadata (a manifest
+    // value) is taken as it is when it needs no trimming, a text of the
+    // builder's own (*owned) is handed over; anything else is copied.
+    const char* usable(const char* text, bool lasting = false, char** owned = nullptr) {
         if (!text) return nullptr;
-        size_t length = std::strlen(text);
+        const size_t full = std::strlen(text);
+        size_t length = full;
         while (length > 0 && isTrimmed(*text)) ++text, --length;
         while (length > 0 && isTrimmed(text[length - 1])) --length;
         if (length == 0 || isBuildPlaceholder(text, length)) return nullptr;
+        if (length == full && lasting) return text;
+        if (length == full && owned) {
+            *owned = nullptr;
+            return keep(const_cast<char*>(text));
+        }
         return keep(copyText(text, length));
     }
 
-    void offer(JarField field, const char* text, const char* member, uint32_t line, const char* key) {
+    void offer(JarField field, const char* text, const char* member, uint32_t line, const char* key,
+               bool lasting = false, char** owned = nullptr) {
         if (has(field)) return;
-        if (const char* kept = usable(text))
+        if (const char* kept = usable(text, lasting, owned))
             out.values_[field] = MetadataValue{kept, MetadataSource{member, line, key}};
     }
 
@@ -378,10 +387,11 @@ struct JarMetadataBuilder {
         if (!a || !a->value) return;
         for (size_t i = 0; i < kBundleHeaderCount; ++i) {
             if (std::strcmp(header, kBundleHeaders[i]) != 0 || a->value[0] != '%') continue;
-            offer(field, translations[i], translationMember[i], translationLine[i], a->value + 1);
+            offer(field, translations[i], translationMember[i], translationLine[i], a->value + 1, false,
+                  &translations[i]);
             return;
         }
-        offer(field, a->value, MEMBER_MANIFEST, a->line, header);
+        offer(field, a->value, MEMBER_MANIFEST, a->line, header, true);
     }
 
     bool read(const MemberLocation& location, const char* name, MemberBuffer* buffer) {
@@ -610,7 +620,7 @@ bool JarMetadataBuilder::run() {
     if (page || !has(kJarName) || !has(kJarVersion)) {
         // The manifest's own version picks the own pom among several.
         const char* manifestVersion = out.text(kJarVersion);
-        if (!manifestVersion) manifestVersion = usable(manifest.value("Specification-Version"));
+        if (!manifestVersion) manifestVersion = usable(manifest.value("Specification-Version"), true);
         if (!page && c.manifestFound) prefetch(false, true);
         readOwnPom(manifestVersion);
         readModule();
@@ -674,11 +684,9 @@ WChar* wideOf(const char* text) { return text ? utf8ToWide(text, std::strlen(tex
 WChar* derivedTooltip(const JarMetadata& metadata) {
     const char* name = metadata.text(kJarName);
     if (!name) return nullptr;
-    size_t lines = 1 + (metadata.text(kJarVersion) ? 1 : 0) + (metadata.text(kJarDescription) ? 1 : 0) +
-                   (metadata.text(kJarVendor) ? 1 : 0);
-    CorePtr<char> text(static_cast<char*>(coreAlloc(kShownBytes * lines + 2 * lines)));
-    if (!text) return nullptr;
-    char* end = appendShown(text.get(), name);
+    // Four values at most, each with its separator.
+    char text[4 * (kShownBytes + 2)];
+    char* end = appendShown(text, name);
     if (const char* version = metadata.text(kJarVersion)) {
         *end++ = ' ';
         end = appendShown(end, version);
@@ -689,7 +697,7 @@ WChar* derivedTooltip(const JarMetadata& metadata) {
         *end++ = '\n';
         end = appendShown(end, metadata.text(field));
     }
-    return utf8ToWide(text.get(), static_cast<size_t>(end - text.get()));
+    return utf8ToWide(text, static_cast<size_t>(end - text));
 }
 
 namespace {

@@ -152,9 +152,10 @@ static bool readSection(ManifestLines& lines, HeaderSink keep, void* context) {
 Manifest::~Manifest() { clear(); }
 
 void Manifest::clear() {
-    coreFree(attributes_);
-    attributes_ = nullptr;
-    count_ = capacity_ = 0;
+    if (attributes_ != inline_) coreFree(attributes_);
+    attributes_ = inline_;
+    count_ = 0;
+    capacity_ = kInline;
 }
 
 bool Manifest::put(const ManifestAttribute& attribute) {
@@ -168,12 +169,14 @@ bool Manifest::put(const ManifestAttribute& attribute) {
     }
     if (count_ == kMaxManifestAttributes) return false;
     if (count_ == capacity_) {
-        size_t capacity = capacity_ ? capacity_ * 2 : 16;
-        void* grown = coreRealloc(attributes_, capacity * sizeof(ManifestAttribute));
+        size_t capacity = capacity_ * 2;
+        void* grown = attributes_ == inline_ ? coreAlloc(capacity * sizeof(ManifestAttribute))
+                                             : coreRealloc(attributes_, capacity * sizeof(ManifestAttribute));
         if (!grown) {
             noMemory_ = true;
             return false;
         }
+        if (attributes_ == inline_) std::memcpy(grown, inline_, sizeof inline_);
         attributes_ = static_cast<ManifestAttribute*>(grown);
         capacity_ = capacity;
     }

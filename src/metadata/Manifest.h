@@ -67,9 +67,12 @@ public:
 private:
     bool put(const ManifestAttribute& attribute);
 
-    ManifestAttribute* attributes_ = nullptr;
+    // Most manifests fit the headers kept inline; more go to the heap.
+    static constexpr size_t kInline = 16;
+    ManifestAttribute inline_[kInline];
+    ManifestAttribute* attributes_ = inline_;
     size_t count_ = 0;
-    size_t capacity_ = 0;
+    size_t capacity_ = kInline;
     bool noMemory_ = false;
 };
 
