@@ -17,7 +17,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "../tests/support/PosixFileSource.h"
+#include "../tests/support/CountedArchiveFile.h"
 #include "archive/ArchiveReader.h"
 #include "base/CoreAlloc.h"
 #include "metadata/JarMetadata.h"
@@ -70,7 +70,7 @@ void todayRead(benchmark::State& state, std::string path, const char* member) {
         benchmark::DoNotOptimize(status);
         freeArchiveMember(&buffer);
     }
-    PosixFileSource counted(path.c_str());
+    CountedArchiveFile counted(path.c_str());
     MemberBuffer buffer;
     readArchiveMemberFrom(counted, member, &buffer);
     freeArchiveMember(&buffer);
@@ -82,7 +82,7 @@ void todayRead(benchmark::State& state, std::string path, const char* member) {
 void derived(benchmark::State& state, std::string path, JarMetadataUse use) {
     long reads = 0;
     for (auto _ : state) {
-        PosixFileSource source(path.c_str());
+        CountedArchiveFile source(path.c_str());
         JarReader reader(source);
         MemberBuffer description;
         JarMetadata metadata;

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "PosixFileSource.h"
+#include "CountedArchiveFile.h"
 #include "TestSupport.h"
 #include "metadata/JarMetadata.h"
 #include "metadata/Manifest.h"
@@ -313,7 +313,7 @@ struct Derived {
 };
 
 Derived derive(const std::string& path, const char* locale, JarMetadataUse use) {
-    PosixFileSource source(path.c_str());
+    CountedArchiveFile source(path.c_str());
     JarMetadata metadata;
     Derived d;
     d.present = readJarMetadata(source, {path.c_str(), locale, use}, &metadata);
@@ -411,7 +411,7 @@ TEST(JarMetadata, TooltipPageAndSources) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.jar);
-        PosixFileSource source(fixturePath(std::string("metadata/") + row.jar).c_str());
+        CountedArchiveFile source(fixturePath(std::string("metadata/") + row.jar).c_str());
         JarMetadata metadata;
         ASSERT_TRUE(readJarMetadata(source, {row.jar, "de_DE", kMetadataForPage}, &metadata));
         WChar* tip = derivedTooltip(metadata);
@@ -426,7 +426,7 @@ TEST(JarMetadata, TooltipPageAndSources) {
         freeDerivedPage(&page);
     }
     // Sources: a translation names its file and line, a header its line.
-    PosixFileSource source(fixturePath("metadata/osgi-bundle.jar").c_str());
+    CountedArchiveFile source(fixturePath("metadata/osgi-bundle.jar").c_str());
     JarMetadata metadata;
     ASSERT_TRUE(readJarMetadata(source, {"osgi-bundle.jar", "de_AT", kMetadataForTooltip}, &metadata));
     const MetadataSource& name = metadata.value(kJarName).source;
@@ -441,7 +441,7 @@ TEST(JarMetadata, TooltipPageAndSources) {
 
 // The shell-meta-inf members come from the same walk, first as always.
 TEST(JarMetadata, ShellMembersThroughTheSameWalk) {
-    PosixFileSource source(fixturePath("metadata/shell.jar").c_str());
+    CountedArchiveFile source(fixturePath("metadata/shell.jar").c_str());
     JarReader reader(source);
     ASSERT_TRUE(reader.open());
     MemberBuffer buffer;
