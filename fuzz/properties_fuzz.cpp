@@ -20,8 +20,8 @@ struct Last {
 void check(const PropertyEntry& e, void* context) {
     if (e.key && (e.keyLength > kMaxPropertyKey || e.key[e.keyLength] != '\0' || !isWellFormedUtf8(e.key, e.keyLength)))
         abort();
-    if (e.value &&
-        (e.valueLength > kMaxPropertyValue || e.value[e.valueLength] != '\0' || !isWellFormedUtf8(e.value, e.valueLength)))
+    if (e.value && (e.valueLength > kMaxPropertyValue || e.value[e.valueLength] != '\0' ||
+                    !isWellFormedUtf8(e.value, e.valueLength)))
         abort();
     Last& last = *static_cast<Last*>(context);
     if (e.key && e.keyLength == 1 && e.key[0] == 'k') {

@@ -43,6 +43,13 @@ public:
     virtual uint64_t size() const = 0;
     // Reads exactly length bytes at offset; false when that is not possible.
     virtual bool readAt(uint64_t offset, void* destination, uint32_t length) = 0;
+    // The bytes at offset where the source holds them in memory already, so
+    // that they need no copy; null otherwise (always, unless a source says so).
+    virtual const uint8_t* view(uint64_t offset, uint32_t length) {
+        (void)offset;
+        (void)length;
+        return nullptr;
+    }
 };
 
 class MemorySource : public ByteSource {
@@ -173,12 +180,15 @@ public:
     // Finds the end record; false when the source is no zip the reader
     // accepts, or memory ran out.
     bool open();
-    // The one walk over the directory (after open). kWalkDamaged leaves the
-    // locations kept before the damage in place.
-    DirectoryWalk walk(EntryChooser choose, void* context);
+    // The one walk over the directory (after open). With endings given (at
+    // most 16), only names whose last eight bytes are one of them reach the
+    // chooser. kWalkDamaged leaves the locations kept before the damage in place.
+    DirectoryWalk walk(EntryChooser choose, void* context, const char (*endings)[8] = nullptr, size_t endingCount = 0);
     // Brings the bytes of these members into memory, neighbours by one read;
-    // what cannot be fetched is read directly later. Null entries are passed by.
-    void prefetch(const MemberLocation* const* locations, size_t count);
+    // what cannot be fetched is read directly later. Null entries are passed
+    // by. The members from index `required` on are fetched only where they
+    // join the read of a member before it, for free.
+    void prefetch(const MemberLocation* const* locations, size_t count, size_t required = SIZE_MAX);
     // Reads the member at a kept location, whose name must be the entry's.
     // Statuses as readArchiveMemberFrom; release the record with freeArchiveMember.
     int read(const MemberLocation& location, const char* name, MemberBuffer* out);

@@ -93,6 +93,8 @@ uint32_t le32(const uint8_t* p) {
     return c.u32le();
 }
 
+uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
 // Bytes of the file held in memory: [start, start + length).
 struct Window {
     const uint8_t* bytes = nullptr;
@@ -297,6 +299,13 @@ public:
         window_.length = want;
         if (nextRead_ < kLargestDirectoryRead) nextRead_ *= 4;
         return window_.at(offset);
+    }
+    // How many bytes of the directory from pos on are in memory now.
+    uint64_t heldFrom(uint64_t pos) const {
+        uint64_t offset = directory_.start + pos;
+        if (pos >= directory_.size || !window_.holds(offset, 1)) return 0;
+        uint64_t held = window_.start + window_.length - offset;
+        return held < directory_.size - pos ? held : directory_.size - pos;
     }
 
 private:
@@ -537,10 +546,16 @@ int extractEntry(ByteSource& source, const Directory& directory, const Entry& en
     if (entry.method == kMethodStored) {
         if (!source.readAt(dataStart, data.get(), size)) return kMemberAbsent;
     } else {
-        CorePtr<uint8_t> compressed(static_cast<uint8_t*>(coreAlloc(compressedSize)));
-        if (!compressed) return lackOfMemory(noMemory);
-        if (!source.readAt(dataStart, compressed.get(), compressedSize)) return kMemberAbsent;
-        stream.next_in = compressed.get();
+        // Bytes already in memory are inflated where they are.
+        const uint8_t* input = source.view(dataStart, compressedSize);
+        CorePtr<uint8_t> compressed;
+        if (!input) {
+            compressed.reset(static_cast<uint8_t*>(coreAlloc(compressedSize)));
+            if (!compressed) return lackOfMemory(noMemory);
+            if (!source.readAt(dataStart, compressed.get(), compressedSize)) return kMemberAbsent;
+            input = compressed.get();
+        }
+        stream.next_in = const_cast<Bytef*>(input);
         stream.avail_in = compressedSize;
         stream.next_out = reinterpret_cast<Bytef*>(data.get());
         stream.avail_out = size;
@@ -631,6 +646,7 @@ constexpr uint32_t kLargestPrefetch = 1024 * 1024;
 // (extended timestamps): fetching this much more keeps the data in the span.
 constexpr uint32_t kLocalExtraSlack = 64;
 constexpr size_t kMaxPrefetchSpans = 32;
+constexpr size_t kMaxEndings = 16;
 constexpr size_t kMaxWindows = 8;
 
 // The file's bytes through what is already in memory: the tail read and the
@@ -654,6 +670,11 @@ public:
             }
         }
         return source_.readAt(offset, destination, length);
+    }
+    const uint8_t* view(uint64_t offset, uint32_t length) override {
+        for (size_t i = 0; i < count_; ++i)
+            if (windows_[i].holds(offset, length)) return windows_[i].at(offset);
+        return nullptr;
     }
     bool holds(uint64_t offset, uint64_t length) const {
         for (size_t i = 0; i < count_; ++i)
@@ -698,6 +719,7 @@ bool localHeaderAt(const Directory& directory, uint64_t localOffset, uint64_t* a
 struct Span {
     uint64_t start;
     uint64_t end;
+    bool required;
 };
 
 }  // namespace
@@ -730,24 +752,61 @@ bool ArchiveSession::open() {
     return true;
 }
 
-DirectoryWalk ArchiveSession::walk(EntryChooser choose, void* context) {
+// The walk steps through the headers in memory by itself: a name costs its
+// last eight bytes compared with the endings, and only names that end so are
+// shown to the chooser.
+DirectoryWalk ArchiveSession::walk(EntryChooser choose, void* context, const char (*endings)[8], size_t endingCount) {
     if (!state_ || !choose) return kWalkNoArchive;
-    CentralHeaders headers(source_, state_->directory, state_->tail.window);
-    while (headers.next()) {
-        const uint8_t* header = headers.header();
-        if (!header) return kWalkDamaged;
-        MemberLocation* slot = choose(reinterpret_cast<const char*>(header + kCentralSize), headers.nameLength(), context);
-        if (!slot) continue;
-        Entry entry;
-        if (!parseCentralHeader(header, headers.length(), &entry)) return kWalkDamaged;
-        ByteCursor lengths(header + 30, 2);
-        *slot = MemberLocation{entry.localOffset, entry.compressedSize, entry.size,     entry.crc,
-                               entry.flags,       entry.method,         headers.nameLength(), lengths.u16le()};
+    uint64_t wanted[kMaxEndings];
+    if (endingCount > kMaxEndings) endingCount = 0;
+    for (size_t i = 0; i < endingCount; ++i) std::memcpy(&wanted[i], endings[i], 8);
+    const Directory& directory = state_->directory;
+    DirectoryReader reader(source_, directory, state_->tail.window);
+    const uint8_t* p = nullptr;
+    uint64_t held = 0;  // bytes in memory at p
+    for (uint64_t pos = 0; pos < directory.size;) {
+        if (held < kCentralSize) {
+            if (!(p = reader.at(pos, kCentralSize))) return kWalkDamaged;
+            held = reader.heldFrom(pos);
+        }
+        if (le32(p) != kCentralSignature) return kWalkDamaged;
+        const uint32_t nameLength = le16(p + 28);
+        const uint32_t length = kCentralSize + nameLength + le16(p + 30) + le16(p + 32);
+        if (held < kCentralSize + nameLength) {
+            if (!(p = reader.at(pos, kCentralSize + nameLength))) return kWalkDamaged;
+            held = reader.heldFrom(pos);
+        }
+        const char* name = reinterpret_cast<const char*>(p + kCentralSize);
+        bool shown = endingCount == 0;
+        if (!shown && nameLength >= 8) {
+            uint64_t ending;
+            std::memcpy(&ending, name + nameLength - 8, 8);
+            for (size_t i = 0; i < endingCount && !shown; ++i) shown = ending == wanted[i];
+        }
+        if (MemberLocation* slot = shown ? choose(name, nameLength, context) : nullptr) {
+            const uint8_t* whole = held >= length ? p : reader.at(pos, length);
+            Entry entry;
+            if (!whole || !parseCentralHeader(whole, length, &entry)) return kWalkDamaged;
+            *slot = MemberLocation{entry.localOffset, entry.compressedSize, entry.size,      entry.crc,
+                                   entry.flags,       entry.method,         static_cast<uint16_t>(nameLength),
+                                   le16(whole + 30)};
+            if (whole != p) {
+                p = whole;
+                held = reader.heldFrom(pos);
+            }
+        }
+        pos += length;
+        if (held > length) {
+            p += length;
+            held -= length;
+        } else {
+            held = 0;
+        }
     }
-    return headers.damaged() ? kWalkDamaged : kWalkComplete;
+    return kWalkComplete;
 }
 
-void ArchiveSession::prefetch(const MemberLocation* const* locations, size_t count) {
+void ArchiveSession::prefetch(const MemberLocation* const* locations, size_t count, size_t required) {
     if (!state_ || !locations) return;
     Span spans[kMaxPrefetchSpans];
     size_t n = 0;
@@ -765,16 +824,19 @@ void ArchiveSession::prefetch(const MemberLocation* const* locations, size_t cou
         // Kept in ascending order of start; there are only a few.
         size_t at = n++;
         for (; at > 0 && spans[at - 1].start > start; --at) spans[at] = spans[at - 1];
-        spans[at] = Span{start, end};
+        spans[at] = Span{start, end, i < required};
     }
+    // Runs of neighbours become one read; a run of optional members alone is
+    // not read at all.
     for (size_t i = 0; i < n;) {
         Span merged = spans[i++];
         while (i < n && spans[i].start <= merged.end + kPrefetchGap &&
                (spans[i].end > merged.end ? spans[i].end : merged.end) - merged.start <= kLargestPrefetch) {
             if (spans[i].end > merged.end) merged.end = spans[i].end;
+            merged.required = merged.required || spans[i].required;
             ++i;
         }
-        state_->cached.fetch(merged.start, static_cast<uint32_t>(merged.end - merged.start));
+        if (merged.required) state_->cached.fetch(merged.start, static_cast<uint32_t>(merged.end - merged.start));
     }
 }
 

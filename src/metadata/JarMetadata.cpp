@@ -169,38 +169,38 @@ MemberLocation* chooseCandidate(const char* name, uint32_t length, void* context
     JarCandidates& c = *static_cast<JarCandidates*>(context);
     if (length < 10) return nullptr;
     switch (name[length - 1]) {
-    case 's': {
-        const size_t moduleLength = sizeof kModuleInfo - 1;
-        if (length >= moduleLength && name[length - moduleLength] == 'm' &&
-            endsWith(name, length, kModuleInfo, moduleLength)) {
-            if (length == moduleLength) return once(&c.module, &c.moduleFound);
-            uint32_t release = versionedRelease(name, length);
-            if (release <= c.versionedModuleRelease) return nullptr;
-            c.versionedModuleRelease = release;
-            return &c.versionedModule;
+        case 's': {
+            const size_t moduleLength = sizeof kModuleInfo - 1;
+            if (length >= moduleLength && name[length - moduleLength] == 'm' &&
+                endsWith(name, length, kModuleInfo, moduleLength)) {
+                if (length == moduleLength) return once(&c.module, &c.moduleFound);
+                uint32_t release = versionedRelease(name, length);
+                if (release <= c.versionedModuleRelease) return nullptr;
+                c.versionedModuleRelease = release;
+                return &c.versionedModule;
+            }
+            const size_t suffix = sizeof kPropertiesSuffix - 1;
+            if (length > suffix && name[length - suffix] == '.' && name[length - suffix + 1] == 'p' &&
+                endsWith(name, length, kPropertiesSuffix, suffix)) {
+                if (isPomName(name, length)) return c.notePom(name, length);
+                if (startsWith(name, length, kPomPrefix, sizeof kPomPrefix - 1)) return nullptr;
+                return c.noteProperties(name, length);
+            }
+            if (same(name, length, MEMBER_STARTOPTIONS))
+                return once(&c.shell[kShellStartOptions], &c.shellFound[kShellStartOptions]);
+            return nullptr;
         }
-        const size_t suffix = sizeof kPropertiesSuffix - 1;
-        if (length > suffix && name[length - suffix] == '.' && name[length - suffix + 1] == 'p' &&
-            endsWith(name, length, kPropertiesSuffix, suffix)) {
-            if (isPomName(name, length)) return c.notePom(name, length);
-            if (startsWith(name, length, kPomPrefix, sizeof kPomPrefix - 1)) return nullptr;
-            return c.noteProperties(name, length);
-        }
-        if (same(name, length, MEMBER_STARTOPTIONS))
-            return once(&c.shell[kShellStartOptions], &c.shellFound[kShellStartOptions]);
-        return nullptr;
-    }
-    case 'F':
-        return same(name, length, MEMBER_MANIFEST) ? once(&c.manifest, &c.manifestFound) : nullptr;
-    case 'n':
-        if (same(name, length, MEMBER_DESCRIPTION))
-            return once(&c.shell[kShellDescription], &c.shellFound[kShellDescription]);
-        if (same(name, length, MEMBER_VERSION)) return once(&c.shell[kShellVersion], &c.shellFound[kShellVersion]);
-        return nullptr;
-    case 'o':
-        return same(name, length, MEMBER_ICON) ? once(&c.shell[kShellIcon], &c.shellFound[kShellIcon]) : nullptr;
-    default:
-        return nullptr;
+        case 'F':
+            return same(name, length, MEMBER_MANIFEST) ? once(&c.manifest, &c.manifestFound) : nullptr;
+        case 'n':
+            if (same(name, length, MEMBER_DESCRIPTION))
+                return once(&c.shell[kShellDescription], &c.shellFound[kShellDescription]);
+            if (same(name, length, MEMBER_VERSION)) return once(&c.shell[kShellVersion], &c.shellFound[kShellVersion]);
+            return nullptr;
+        case 'o':
+            return same(name, length, MEMBER_ICON) ? once(&c.shell[kShellIcon], &c.shellFound[kShellIcon]) : nullptr;
+        default:
+            return nullptr;
     }
 }
 
@@ -284,7 +284,7 @@ void JarMetadata::clear() {
     ownedCount_ = 0;
     for (MetadataValue& value : values_) value = MetadataValue{};
     maven_ = module_ = nullptr;
-    manifest_.read(nullptr, 0);
+    manifest_.clear();
     freeArchiveMember(&manifestBytes_);
 }
 
@@ -314,7 +314,13 @@ bool JarReader::open() {
     if (!block) return false;
     std::memset(block, 0, sizeof(JarCandidates));
     candidates_ = static_cast<JarCandidates*>(block);
-    candidates_->walk = session_.walk(chooseCandidate, candidates_);
+    // The last eight bytes of every name that metadata may come from.
+    static const char kEndings[][8] = {
+        {'I', 'F', 'E', 'S', 'T', '.', 'M', 'F'}, {'f', 'o', '.', 'c', 'l', 'a', 's', 's'},
+        {'o', 'p', 'e', 'r', 't', 'i', 'e', 's'}, {'c', 'r', 'i', 'p', 't', 'i', 'o', 'n'},
+        {'/', 'v', 'e', 'r', 's', 'i', 'o', 'n'}, {'i', 'c', 'o', 'n', '.', 'i', 'c', 'o'},
+        {'t', 'o', 'p', 't', 'i', 'o', 'n', 's'}};
+    candidates_->walk = session_.walk(chooseCandidate, candidates_, kEndings, sizeof kEndings / sizeof kEndings[0]);
     return true;
 }
 
@@ -350,19 +356,29 @@ struct JarMetadataBuilder {
     const char* keepCopy(const char* text) { return keep(copyText(text, std::strlen(text))); }
 
     // A value as the metadata takes it: trimmed, and none when empty or a
-    // placeholder; a kept copy.
-    const char* usable(const char* text) {
+    // placeholder. A text that lives as long as the metadata (a manifest
+    // value) is taken as it is when it needs no trimming, a text of the
+    // builder's own (*owned) is handed over; anything else is copied.
+    const char* usable(const char* text, bool lasting = false, char** owned = nullptr) {
         if (!text) return nullptr;
-        size_t length = std::strlen(text);
+        const size_t full = std::strlen(text);
+        size_t length = full;
         while (length > 0 && isTrimmed(*text)) ++text, --length;
         while (length > 0 && isTrimmed(text[length - 1])) --length;
         if (length == 0 || isBuildPlaceholder(text, length)) return nullptr;
+        if (length == full && lasting) return text;
+        if (length == full && owned) {
+            *owned = nullptr;
+            return keep(const_cast<char*>(text));
+        }
         return keep(copyText(text, length));
     }
 
-    void offer(JarField field, const char* text, const char* member, uint32_t line, const char* key) {
+    void offer(JarField field, const char* text, const char* member, uint32_t line, const char* key,
+               bool lasting = false, char** owned = nullptr) {
         if (has(field)) return;
-        if (const char* kept = usable(text)) out.values_[field] = MetadataValue{kept, MetadataSource{member, line, key}};
+        if (const char* kept = usable(text, lasting, owned))
+            out.values_[field] = MetadataValue{kept, MetadataSource{member, line, key}};
     }
 
     // A main-section header; a Bundle-* header's "%key" gives its translation or nothing.
@@ -371,17 +387,18 @@ struct JarMetadataBuilder {
         if (!a || !a->value) return;
         for (size_t i = 0; i < kBundleHeaderCount; ++i) {
             if (std::strcmp(header, kBundleHeaders[i]) != 0 || a->value[0] != '%') continue;
-            offer(field, translations[i], translationMember[i], translationLine[i], a->value + 1);
+            offer(field, translations[i], translationMember[i], translationLine[i], a->value + 1, false,
+                  &translations[i]);
             return;
         }
-        offer(field, a->value, MEMBER_MANIFEST, a->line, header);
+        offer(field, a->value, MEMBER_MANIFEST, a->line, header, true);
     }
 
     bool read(const MemberLocation& location, const char* name, MemberBuffer* buffer) {
         return session.read(location, name, buffer) == kMemberRead;
     }
 
-    void prefetch(bool withPomsAndModule);
+    void prefetch(bool withManifest, bool allRequired);
     void readManifest();
     void translate();
     void readOwnPom(const char* manifestVersion);
@@ -475,8 +492,9 @@ void JarMetadataBuilder::translate() {
     }
 }
 
-// Members that lie close together come in one read.
-void JarMetadataBuilder::prefetch(bool withManifest) {
+// Members that lie close together come in one read. With the manifest, the
+// others come only where they join its read, unless all are required.
+void JarMetadataBuilder::prefetch(bool withManifest, bool allRequired) {
     const MemberLocation* locations[kMaxPoms + 3];
     size_t n = 0;
     if (withManifest && c.manifestFound) locations[n++] = &c.manifest;
@@ -484,7 +502,7 @@ void JarMetadataBuilder::prefetch(bool withManifest) {
         for (size_t i = 0; i < c.pomCount; ++i) locations[n++] = &c.poms[i].location;
     if (c.moduleFound) locations[n++] = &c.module;
     if (c.versionedModuleRelease) locations[n++] = &c.versionedModule;
-    session.prefetch(locations, n);
+    session.prefetch(locations, n, allRequired ? n : 1);
 }
 
 // Reads every pom and picks the jar's own: the longest artifactId that the
@@ -527,8 +545,7 @@ void JarMetadataBuilder::readOwnPom(const char* manifestVersion) {
 void JarMetadataBuilder::readModule() {
     const char* multiRelease = manifest.value("Multi-Release");
     bool versioned = multiRelease && c.versionedModuleRelease != 0 && std::strlen(multiRelease) == 4;
-    for (size_t i = 0; versioned && i < 4; ++i)
-        versioned = (multiRelease[i] | 0x20) == "true"[i];
+    for (size_t i = 0; versioned && i < 4; ++i) versioned = (multiRelease[i] | 0x20) == "true"[i];
     char release[12];
     size_t digits = 0;
     for (uint32_t r = c.versionedModuleRelease; r != 0; r /= 10) ++digits;
@@ -545,8 +562,7 @@ void JarMetadataBuilder::readModule() {
     }
     if (!read(*location, name.get(), &buffer)) return;
     MemberHolder held(&buffer);
-    if (!readModuleInfo(reinterpret_cast<const unsigned char*>(buffer.data), buffer.length, &module, &failed))
-        return;
+    if (!readModuleInfo(reinterpret_cast<const unsigned char*>(buffer.data), buffer.length, &module, &failed)) return;
     const char* member = keep(name.release());
     offer(kJarName, module.name, member, 0, "Module");
     offer(kJarVersion, module.version, member, 0, "Module");
@@ -586,13 +602,9 @@ void JarMetadataBuilder::offerSymbolicName() {
 bool JarMetadataBuilder::run() {
     const bool page = request.use == kMetadataForPage;
     // The page needs every source; so does a jar without a manifest. The
-    // tooltip reads the others only when the manifest leaves a gap.
-    if (page || !c.manifestFound) {
-        prefetch(true);
-    } else {
-        const MemberLocation* location = &c.manifest;
-        session.prefetch(&location, 1);
-    }
+    // tooltip needs the others only when the manifest leaves a gap, and
+    // takes them along with the manifest only where that costs no read.
+    prefetch(true, page || !c.manifestFound);
     readManifest();
     translate();
     offerHeader(kJarName, "Bundle-Name");
@@ -608,8 +620,8 @@ bool JarMetadataBuilder::run() {
     if (page || !has(kJarName) || !has(kJarVersion)) {
         // The manifest's own version picks the own pom among several.
         const char* manifestVersion = out.text(kJarVersion);
-        if (!manifestVersion) manifestVersion = usable(manifest.value("Specification-Version"));
-        if (!page && c.manifestFound) prefetch(false);
+        if (!manifestVersion) manifestVersion = usable(manifest.value("Specification-Version"), true);
+        if (!page && c.manifestFound) prefetch(false, true);
         readOwnPom(manifestVersion);
         readModule();
     }
@@ -672,9 +684,9 @@ WChar* wideOf(const char* text) { return text ? utf8ToWide(text, std::strlen(tex
 WChar* derivedTooltip(const JarMetadata& metadata) {
     const char* name = metadata.text(kJarName);
     if (!name) return nullptr;
-    CorePtr<char> text(static_cast<char*>(coreAlloc(kShownBytes * 4 + 8)));
-    if (!text) return nullptr;
-    char* end = appendShown(text.get(), name);
+    // Four values at most, each with its separator.
+    char text[4 * (kShownBytes + 2)];
+    char* end = appendShown(text, name);
     if (const char* version = metadata.text(kJarVersion)) {
         *end++ = ' ';
         end = appendShown(end, version);
@@ -685,7 +697,7 @@ WChar* derivedTooltip(const JarMetadata& metadata) {
         *end++ = '\n';
         end = appendShown(end, metadata.text(field));
     }
-    return utf8ToWide(text.get(), static_cast<size_t>(end - text.get()));
+    return utf8ToWide(text, static_cast<size_t>(end - text));
 }
 
 namespace {
@@ -716,24 +728,23 @@ bool derivedPage(const JarMetadata& metadata, DerivedPage* out) {
     items[0] = nullptr;
     out->items = items;
     bool good = true;
-    for (size_t i = 0; good && i < manifest.count(); ++i) {
-        const ManifestAttribute& a = manifest.attribute(i);
-        if (!a.value) continue;
-        good = (items[n] = itemOf(a.name, a.nameLength, a.value)) != nullptr;
-        items[n += good] = nullptr;
-    }
-    const char* const extra[][2] = {{"Maven", metadata.maven()}, {"Module", metadata.module()}};
-    for (const auto& item : extra) {
-        if (!good || !item[1]) continue;
-        good = (items[n] = itemOf(item[0], std::strlen(item[0]), item[1])) != nullptr;
-        items[n += good] = nullptr;
-    }
+    // The list stays terminated after each item, so it can be released at any point.
+    auto add = [&](const char* name, size_t nameLength, const char* value) {
+        if (!good || !value) return;
+        items[n] = itemOf(name, nameLength, value);
+        good = items[n] != nullptr;
+        if (good) items[++n] = nullptr;
+    };
+    for (size_t i = 0; i < manifest.count(); ++i)
+        add(manifest.attribute(i).name, manifest.attribute(i).nameLength, manifest.attribute(i).value);
+    add("Maven", 5, metadata.maven());
+    add("Module", 6, metadata.module());
     const char* copyright = metadata.text(kJarCopyright) ? metadata.text(kJarCopyright) : metadata.text(kJarVendor);
     out->fileVersion = wideOf(metadata.text(kJarVersion));
     out->description = wideOf(metadata.text(kJarName));
     out->copyright = wideOf(copyright);
-    good = good && (out->fileVersion || !metadata.text(kJarVersion)) && (out->description || !metadata.text(kJarName)) &&
-           (out->copyright || !copyright);
+    good = good && (out->fileVersion || !metadata.text(kJarVersion)) &&
+           (out->description || !metadata.text(kJarName)) && (out->copyright || !copyright);
     if (!good) freeDerivedPage(out);
     return good;
 }
@@ -743,7 +754,7 @@ void freeDerivedPage(DerivedPage* page) {
     coreFree(page->fileVersion);
     coreFree(page->description);
     coreFree(page->copyright);
-    freeVersionList(reinterpret_cast<VersionList**>(&page->items));
+    freeVersionList(&page->items);
     *page = DerivedPage{};
 }
 

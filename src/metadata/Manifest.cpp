@@ -107,8 +107,8 @@ bool isManifestName(const char* name, size_t length) {
     if (length == 0 || length > kMaxNameLength) return false;
     for (size_t i = 0; i < length; ++i) {
         char c = name[i];
-        bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-                       c == '-';
+        bool allowed =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
         if (!allowed) return false;
     }
     return true;
@@ -139,8 +139,7 @@ static bool readSection(ManifestLines& lines, HeaderSink keep, void* context) {
             header.value = line.start + nameLength + 2;
             header.tooLong = valueLength > kMaxManifestValue;
             header.attribute = ManifestAttribute{line.start, static_cast<uint32_t>(nameLength), nullptr,
-                                                 header.tooLong ? 0u : static_cast<uint32_t>(valueLength),
-                                                 line.number};
+                                                 header.tooLong ? 0u : static_cast<uint32_t>(valueLength), line.number};
             started = true;
         }
         if (lines.nextIsContinuation()) continue;
@@ -153,9 +152,10 @@ static bool readSection(ManifestLines& lines, HeaderSink keep, void* context) {
 Manifest::~Manifest() { clear(); }
 
 void Manifest::clear() {
-    coreFree(attributes_);
-    attributes_ = nullptr;
-    count_ = capacity_ = 0;
+    if (attributes_ != inline_) coreFree(attributes_);
+    attributes_ = inline_;
+    count_ = 0;
+    capacity_ = kInline;
 }
 
 bool Manifest::put(const ManifestAttribute& attribute) {
@@ -169,12 +169,14 @@ bool Manifest::put(const ManifestAttribute& attribute) {
     }
     if (count_ == kMaxManifestAttributes) return false;
     if (count_ == capacity_) {
-        size_t capacity = capacity_ ? capacity_ * 2 : 16;
-        void* grown = coreRealloc(attributes_, capacity * sizeof(ManifestAttribute));
+        size_t capacity = capacity_ * 2;
+        void* grown = attributes_ == inline_ ? coreAlloc(capacity * sizeof(ManifestAttribute))
+                                             : coreRealloc(attributes_, capacity * sizeof(ManifestAttribute));
         if (!grown) {
             noMemory_ = true;
             return false;
         }
+        if (attributes_ == inline_) std::memcpy(grown, inline_, sizeof inline_);
         attributes_ = static_cast<ManifestAttribute*>(grown);
         capacity_ = capacity;
     }

@@ -61,13 +61,18 @@ public:
     // The usable value of that header, or null.
     const char* value(const char* name) const;
 
-private:
+    // Forgets the headers.
     void clear();
+
+private:
     bool put(const ManifestAttribute& attribute);
 
-    ManifestAttribute* attributes_ = nullptr;
+    // Most manifests fit the headers kept inline; more go to the heap.
+    static constexpr size_t kInline = 16;
+    ManifestAttribute inline_[kInline];
+    ManifestAttribute* attributes_ = inline_;
     size_t count_ = 0;
-    size_t capacity_ = 0;
+    size_t capacity_ = kInline;
     bool noMemory_ = false;
 };
 

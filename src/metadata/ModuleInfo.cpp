@@ -42,12 +42,27 @@ uint16_t u16(ByteCursor& c) {
 // accept in a module descriptor, and for Utf8, whose length comes first.
 uint32_t entrySize(uint8_t tag) {
     switch (tag) {
-    case kClass: case kString: case kMethodType: case kModule: case kPackage: return 2;
-    case kMethodHandle: return 3;
-    case kInteger: case kFloat: case kFieldref: case kMethodref: case kInterfaceMethodref: case kNameAndType:
-    case kInvokeDynamic: return 4;
-    case kLong: case kDouble: return 8;
-    default: return 0;
+        case kClass:
+        case kString:
+        case kMethodType:
+        case kModule:
+        case kPackage:
+            return 2;
+        case kMethodHandle:
+            return 3;
+        case kInteger:
+        case kFloat:
+        case kFieldref:
+        case kMethodref:
+        case kInterfaceMethodref:
+        case kNameAndType:
+        case kInvokeDynamic:
+            return 4;
+        case kLong:
+        case kDouble:
+            return 8;
+        default:
+            return 0;
     }
 }
 

@@ -32,32 +32,32 @@ public:
     // False when a "\u" escape is malformed.
     bool put(uint16_t c) {
         switch (state_) {
-        case kPlain:
-            if (c == '\\')
-                state_ = kEscape;
-            else
-                unit(c);
-            return true;
-        case kEscape:
-            if (c == 'u') {
-                state_ = kUnicode;
-                digits_ = 0;
-                code_ = 0;
+            case kPlain:
+                if (c == '\\')
+                    state_ = kEscape;
+                else
+                    unit(c);
+                return true;
+            case kEscape:
+                if (c == 'u') {
+                    state_ = kUnicode;
+                    digits_ = 0;
+                    code_ = 0;
+                    return true;
+                }
+                unit(c == 't' ? '\t' : c == 'r' ? '\r' : c == 'n' ? '\n' : c == 'f' ? '\f' : c);
+                state_ = kPlain;
+                return true;
+            case kUnicode: {
+                int digit = hexDigit(c);
+                if (digit < 0) return false;
+                code_ = static_cast<uint16_t>(code_ * 16 + digit);
+                if (++digits_ == 4) {
+                    unit(code_);
+                    state_ = kPlain;
+                }
                 return true;
             }
-            unit(c == 't' ? '\t' : c == 'r' ? '\r' : c == 'n' ? '\n' : c == 'f' ? '\f' : c);
-            state_ = kPlain;
-            return true;
-        case kUnicode: {
-            int digit = hexDigit(c);
-            if (digit < 0) return false;
-            code_ = static_cast<uint16_t>(code_ * 16 + digit);
-            if (++digits_ == 4) {
-                unit(code_);
-                state_ = kPlain;
-            }
-            return true;
-        }
         }
         return false;
     }
@@ -142,28 +142,28 @@ public:
     }
     bool put(uint16_t c) {
         switch (phase_) {
-        case kKey:
-            if (!escaped_ && (c == '=' || c == ':')) {
-                phase_ = kGap;
-                separated_ = true;
-                return true;
-            }
-            if (!escaped_ && isBlank(c)) {
-                phase_ = kGap;
-                return true;
-            }
-            escaped_ = c == '\\' ? !escaped_ : false;
-            return key_.put(c);
-        case kGap:
-            if (isBlank(c)) return true;
-            if (!separated_ && (c == '=' || c == ':')) {
-                separated_ = true;
-                return true;
-            }
-            phase_ = kValue;
-            return value_.put(c);
-        case kValue:
-            return value_.put(c);
+            case kKey:
+                if (!escaped_ && (c == '=' || c == ':')) {
+                    phase_ = kGap;
+                    separated_ = true;
+                    return true;
+                }
+                if (!escaped_ && isBlank(c)) {
+                    phase_ = kGap;
+                    return true;
+                }
+                escaped_ = c == '\\' ? !escaped_ : false;
+                return key_.put(c);
+            case kGap:
+                if (isBlank(c)) return true;
+                if (!separated_ && (c == '=' || c == ':')) {
+                    separated_ = true;
+                    return true;
+                }
+                phase_ = kValue;
+                return value_.put(c);
+            case kValue:
+                return value_.put(c);
         }
         return false;
     }

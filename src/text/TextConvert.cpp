@@ -173,7 +173,10 @@ WChar* utf8ToWide(const char* bytes, size_t length) {
 
 bool isWellFormedUtf8(const char* bytes, size_t length) {
     if (!bytes) return length == 0;
-    ByteCursor in(bytes, length);
+    // Most metadata is ASCII: those bytes need no decoding.
+    size_t ascii = 0;
+    while (ascii < length && static_cast<unsigned char>(bytes[ascii]) < 0x80) ++ascii;
+    ByteCursor in(bytes + ascii, length - ascii);
     uint32_t v;
     while (in.remaining() > 0)
         if (!decodeSequence(in, &v)) return false;

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "PosixFileSource.h"
+#include "CountedArchiveFile.h"
 #include "TestSupport.h"
 #include "metadata/JarMetadata.h"
 #include "metadata/Manifest.h"
@@ -120,7 +120,8 @@ std::string generate(std::mt19937& random, const char* const (&pieces)[N], bool 
     return text;
 }
 
-std::string writeInputs(const std::string& kind, const std::vector<std::string>& texts, std::vector<std::string>* files) {
+std::string writeInputs(const std::string& kind, const std::vector<std::string>& texts,
+                        std::vector<std::string>* files) {
     char folder[] = "/tmp/metadata-inputs-XXXXXX";
     std::string dir = mkdtemp(folder);
     for (size_t i = 0; i < texts.size(); ++i) {
@@ -240,21 +241,7 @@ TEST(JarMetadataReaders, ManifestAndPropertiesAgreeWithTheJdk) {
     fs::remove_all(dir2);
 }
 
-// ---- Jars ---------------------------------------------------------------------
-
-struct Derived {
-    bool present = false;
-    std::string fields[4];  // name, version, vendor, description as hex
-};
-
-Derived derive(const std::string& path, const char* locale, JarMetadataUse use) {
-    PosixFileSource source(path.c_str());
-    JarMetadata metadata;
-    Derived d;
-    d.present = readJarMetadata(source, {path.c_str(), locale, use}, &metadata);
-    for (JarField f : {kJarName, kJarVersion, kJarVendor, kJarDescription}) d.fields[f] = hex(metadata.text(f));
-    return d;
-}
+// ---- The session under the metadata --------------------------------------------
 
 std::vector<std::string> jarsOnTheMachine() {
     std::set<std::string> seen;
@@ -268,6 +255,70 @@ std::vector<std::string> jarsOnTheMachine() {
         }
     }
     return jars;
+}
+
+// One walk, then every member by its location (neighbours fetched together)
+// gives what readArchiveMemberFrom gives for its name: the generated zips
+// (zip64, data descriptors, stubs, comments, damage) and samples of real jars.
+TEST(ArchiveSession, ReadsWhatTheMemberReaderReads) {
+    std::vector<std::string> archives = jarsOnTheMachine();
+    for (const char* folder : {"zips", "metadata"})
+        for (const auto& entry : fs::directory_iterator(fixturePath(folder))) archives.push_back(entry.path().string());
+    size_t compared = 0;
+    for (const std::string& path : archives) {
+        std::ifstream in(path, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        MemorySource source(bytes.data(), bytes.size());
+        struct Kept {
+            std::vector<std::string> names;
+            std::vector<MemberLocation> locations;
+            std::set<std::string> seen;
+        } kept;
+        kept.locations.reserve(200000);
+        ArchiveSession session(source);
+        if (!session.open()) continue;
+        session.walk(
+            [](const char* name, uint32_t length, void* context) -> MemberLocation* {
+                Kept& k = *static_cast<Kept*>(context);
+                if (!k.seen.insert(std::string(name, length)).second || k.names.size() == 200000) return nullptr;
+                k.names.emplace_back(name, length);
+                k.locations.emplace_back();
+                return &k.locations.back();
+            },
+            &kept);
+        size_t step = kept.names.size() / 40 + 1;  // a sample of a large jar
+        std::vector<const MemberLocation*> wanted;
+        for (size_t i = 0; i < kept.names.size(); i += step) wanted.push_back(&kept.locations[i]);
+        session.prefetch(wanted.data(), wanted.size(), wanted.size() / 2);
+        for (size_t i = 0; i < kept.names.size(); i += step) {
+            MemberBuffer ours, theirs;
+            int status = session.read(kept.locations[i], kept.names[i].c_str(), &ours);
+            EXPECT_EQ(status, readArchiveMemberFrom(source, kept.names[i].c_str(), &theirs))
+                << path << " " << kept.names[i];
+            EXPECT_EQ(std::string(ours.data ? ours.data : "", ours.length),
+                      std::string(theirs.data ? theirs.data : "", theirs.length)) << path << " " << kept.names[i];
+            freeArchiveMember(&ours);
+            freeArchiveMember(&theirs);
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 1000u);
+}
+
+// ---- Jars ---------------------------------------------------------------------
+
+struct Derived {
+    bool present = false;
+    std::string fields[4];  // name, version, vendor, description as hex
+};
+
+Derived derive(const std::string& path, const char* locale, JarMetadataUse use) {
+    CountedArchiveFile source(path.c_str());
+    JarMetadata metadata;
+    Derived d;
+    d.present = readJarMetadata(source, {path.c_str(), locale, use}, &metadata);
+    for (JarField f : {kJarName, kJarVersion, kJarVendor, kJarDescription}) d.fields[f] = hex(metadata.text(f));
+    return d;
 }
 
 TEST(JarMetadata, EveryJarAgreesWithTheJdk) {
@@ -312,7 +363,8 @@ struct Expected {
 
 // The rules that both implementations could get wrong alike.
 const Expected kFixtures[] = {
-    {"osgi-bundle.jar", "de_DE", "Beispielwerkzeug", "1.2.3.v20260101", "Example Org", "Zeigt, wie \xC3\xBC" "bersetzt wird"},
+    {"osgi-bundle.jar", "de_DE", "Beispielwerkzeug", "1.2.3.v20260101", "Example Org",
+     "Zeigt, wie \xC3\xBC" "bersetzt wird"},
     {"osgi-bundle.jar", "de_AT", "Beispielwerkzeug (\xC3\x96sterreich)", "1.2.3.v20260101", "Example Org",
      "Zeigt, wie \xC3\xBC" "bersetzt wird"},
     {"osgi-bundle.jar", "en_US", "Example Tool", "1.2.3.v20260101", "Example Org", "Shows howa bundle is translated"},
@@ -359,7 +411,7 @@ TEST(JarMetadata, TooltipPageAndSources) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.jar);
-        PosixFileSource source(fixturePath(std::string("metadata/") + row.jar).c_str());
+        CountedArchiveFile source(fixturePath(std::string("metadata/") + row.jar).c_str());
         JarMetadata metadata;
         ASSERT_TRUE(readJarMetadata(source, {row.jar, "de_DE", kMetadataForPage}, &metadata));
         WChar* tip = derivedTooltip(metadata);
@@ -367,13 +419,14 @@ TEST(JarMetadata, TooltipPageAndSources) {
         coreFree(tip);
         DerivedPage page;
         ASSERT_TRUE(derivedPage(metadata, &page));
-        std::u16string shown = text16(page.fileVersion) + u"|" + text16(page.description) + u"|" + text16(page.copyright);
+        std::u16string shown =
+            text16(page.fileVersion) + u"|" + text16(page.description) + u"|" + text16(page.copyright);
         for (WChar** item = page.items; *item; ++item) shown += u"|" + text16(*item);
         if (!row.page.empty()) EXPECT_EQ(shown, row.page);
         freeDerivedPage(&page);
     }
     // Sources: a translation names its file and line, a header its line.
-    PosixFileSource source(fixturePath("metadata/osgi-bundle.jar").c_str());
+    CountedArchiveFile source(fixturePath("metadata/osgi-bundle.jar").c_str());
     JarMetadata metadata;
     ASSERT_TRUE(readJarMetadata(source, {"osgi-bundle.jar", "de_AT", kMetadataForTooltip}, &metadata));
     const MetadataSource& name = metadata.value(kJarName).source;
@@ -388,7 +441,7 @@ TEST(JarMetadata, TooltipPageAndSources) {
 
 // The shell-meta-inf members come from the same walk, first as always.
 TEST(JarMetadata, ShellMembersThroughTheSameWalk) {
-    PosixFileSource source(fixturePath("metadata/shell.jar").c_str());
+    CountedArchiveFile source(fixturePath("metadata/shell.jar").c_str());
     JarReader reader(source);
     ASSERT_TRUE(reader.open());
     MemberBuffer buffer;

@@ -112,7 +112,8 @@ public class MetadataReference {
             l10n.add(load(z, base + "_" + parts[0] + ".properties"));
             l10n.add(load(z, base + ".properties"));
             String[] bundle = new String[5];
-            String[] headers = {"Bundle-Name", "Bundle-Version", "Bundle-Vendor", "Bundle-Description", "Bundle-Copyright"};
+            String[] headers = {"Bundle-Name", "Bundle-Version", "Bundle-Vendor", "Bundle-Description",
+                                "Bundle-Copyright"};
             for (int i = 0; i < 5; i++) {
                 String v = a.getValue(headers[i]);
                 if (v != null && v.startsWith("%")) {
