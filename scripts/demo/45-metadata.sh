@@ -26,3 +26,10 @@ section "standardMetadata = \"0\": the same tooltip switched off"
 wine reg add "$CLASS_KEY\\config" /v standardMetadata /t REG_SZ /d 0 /f $VIEW64 >/dev/null 2>&1 </dev/null
 shellhost tip /usr/share/java/commons-io.jar --lcid 0x0409 | sed 's/^/   /' || true
 wine reg delete "$CLASS_KEY\\config" /v standardMetadata /f $VIEW64 >/dev/null 2>&1 </dev/null || true
+# What the Details pane, the Details tab and the columns show: the property
+# handler through its registered class, over a stream on the file.
+for jar in /usr/share/java/commons-io.jar "$EXAMPLES_OUT/hello.jar"; do
+  [ -f "$jar" ] || continue
+  section "shellhost props $(basename "$jar"): what Explorer's Details pane lists"
+  shellhost props "$jar"
+done

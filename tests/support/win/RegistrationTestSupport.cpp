@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "base/WinHolders.h"
+#include "registration/SelfRegistration.h"
 #include "win/DropTestSupport.h"
 
 RegValue szValue(const std::string& text) {
@@ -79,6 +80,9 @@ RegistryTree viewTree(REGSAM view) {
     RegValue approval;
     if (readValue(openInView(HKEY_LOCAL_MACHINE, APPROVED_KEY_PATH, view).get(), "", CLSID_JARICON_TEXT, &approval))
         tree["approved"] = approval;
+    // The property handler's class and the extension's handler entry.
+    readTree(openInView(HKEY_CLASSES_ROOT, "CLSID", view).get(), CLSID_JARPROPERTIES_TEXT, "properties", &tree);
+    readTree(openInView(HKEY_LOCAL_MACHINE, PROPERTY_HANDLERS_KEY_PATH, view).get(), ".jar", "handler", &tree);
     return tree;
 }
 
@@ -90,7 +94,14 @@ RegistryTree registeredView(const std::string& dll) {
             {"class\\InProcServer32\\", {}},
             {"class\\InProcServer32\\[]", szValue(dll)},
             {"class\\InProcServer32\\[ThreadingModel]", szValue("Apartment")},
-            {"approved", szValue(REG_TEST_DESCRIPTION)}};
+            {"approved", szValue(REG_TEST_DESCRIPTION)},
+            {"properties\\", {}},
+            {"properties\\[]", szValue(PROPERTIES_DESCRIPTION)},
+            {"properties\\InProcServer32\\", {}},
+            {"properties\\InProcServer32\\[]", szValue(dll)},
+            {"properties\\InProcServer32\\[ThreadingModel]", szValue("Both")},
+            {"handler\\", {}},
+            {"handler\\[]", szValue(CLSID_JARPROPERTIES_TEXT)}};
 }
 
 RegistryTree fileTypeTree() {
