@@ -48,19 +48,7 @@ LONG registerPropertiesClassKey() {
     return writeServerKey(PROPERTIES_INPROC_SERVER_KEY_PATH, THREADING_MODEL_BOTH);
 }
 
-LONG unregisterPropertiesClassKey() {
-    RegKey classKey;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, PROPERTIES_CLASS_KEY_PATH, 0, KEY_ALL_ACCESS, classKey.put()) !=
-        ERROR_SUCCESS)
-        return 0;
-    RegDeleteKeyA(classKey.get(), "InProcServer32");
-    classKey.reset();
-    RegKey root;
-    LONG rc = RegOpenKeyExA(HKEY_CLASSES_ROOT, nullptr, 0, KEY_ALL_ACCESS, root.put());
-    if (rc != ERROR_SUCCESS) return rc;
-    RegDeleteKeyA(root.get(), PROPERTIES_CLASS_KEY_PATH);
-    return 0;
-}
+LONG unregisterPropertiesClassKey() { return deleteClassKey(PROPERTIES_CLASS_KEY_PATH); }
 
 LONG registerPropertyHandler() {
     RegKey handler;

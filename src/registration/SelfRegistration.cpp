@@ -192,9 +192,9 @@ LONG registerClassKey() {
     return writeServerKey(INPROC_SERVER_KEY_PATH, THREADING_MODEL_APARTMENT);
 }
 
-LONG unregisterClassKey() {
+LONG deleteClassKey(const char* classKeyPath) {
     RegKey classKey;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, CLASS_KEY_PATH, 0, KEY_ALL_ACCESS, classKey.put()) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, classKeyPath, 0, KEY_ALL_ACCESS, classKey.put()) == ERROR_SUCCESS) {
         for (const char* subkey : kClassSubkeys) RegDeleteKeyA(classKey.get(), subkey);
         classKey.reset();
     }
@@ -202,9 +202,11 @@ LONG unregisterClassKey() {
     LONG rc = RegOpenKeyExA(HKEY_CLASSES_ROOT, nullptr, 0, KEY_ALL_ACCESS, root.put());
     if (rc != ERROR_SUCCESS) return rc;
     // Fails harmlessly while a subkey that someone else added is left.
-    RegDeleteKeyA(root.get(), CLASS_KEY_PATH);
+    RegDeleteKeyA(root.get(), classKeyPath);
     return 0;
 }
+
+LONG unregisterClassKey() { return deleteClassKey(CLASS_KEY_PATH); }
 
 LONG updateApprovedList(ApprovalChange change) {
     // Windows 95, 98 and Me have no approval list.

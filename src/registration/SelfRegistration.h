@@ -29,6 +29,9 @@ LONG unregisterFileTypeHandlers();
 // Writes this library's full path (UTF-16) as the default of the server key at
 // path below HKEY_CLASSES_ROOT, and its threading model.
 LONG writeServerKey(const char* serverKeyPath, const char* threadingModel);
+// Deletes a class key below HKEY_CLASSES_ROOT with the subkeys registration
+// writes there; a subkey someone else added keeps the key.
+LONG deleteClassKey(const char* classKeyPath);
 // The property handler (PropertyHandler.cpp).
 LONG registerPropertiesClassKey();
 LONG unregisterPropertiesClassKey();
