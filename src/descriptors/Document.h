@@ -39,6 +39,7 @@ enum class DocType : uint8_t {
 
 struct DocNode {
     DocType type;
+    uint8_t mark;         // the readers' own use while they build
     uint32_t keyLength;   // object member or XML name
     uint32_t textLength;  // scalar text, XML text
     uint32_t tailLength;  // XML only
