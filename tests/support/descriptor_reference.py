@@ -46,7 +46,7 @@ class Strip(HTMLParser):
         super().__init__(convert_charrefs=True)
         self.parts = []
 
-    def handle_starttag(self, tag, attrs):
+    def handle_starttag(self, tag, attrs=None):
         self.parts.append(" " if tag in BREAKS else "")
 
     handle_endtag = handle_startendtag = handle_starttag
