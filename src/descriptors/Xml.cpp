@@ -182,7 +182,8 @@ private:
             size_t tn;
             if (!skipSpace() || !literal(&t, &tn)) return false;
             if (pub) {
-                static const char pubid[] = " \n\rabcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-'()+,./:=?;!*#@$_%";
+                static const char pubid[] =
+                    " \n\rabcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-'()+,./:=?;!*#@$_%";
                 for (size_t i = 0; i < tn; ++i)
                     if (!t[i] || !strchr(pubid, t[i])) return false;
                 if (!skipSpace() || !literal(&t, &tn)) return false;
@@ -335,12 +336,15 @@ private:
             bool isDefault = a.nameLength == 5 && memcmp(a.name, "xmlns", 5) == 0;
             if (!isDefault && !(a.nameLength > 6 && memcmp(a.name, "xmlns:", 6) == 0)) continue;
             Binding binding = {isDefault ? "" : a.name + 6, isDefault ? 0 : a.nameLength - 6, a.value, a.valueLength};
-            if (!isDefault && (binding.uriLength == 0 || memchr(binding.prefix, ':', binding.prefixLength))) return false;
+            if (!isDefault && (binding.uriLength == 0 || memchr(binding.prefix, ':', binding.prefixLength)))
+                return false;
             if (!isDefault && binding.prefixLength >= 3 && memcmp(binding.prefix, "xml", 3) == 0 &&
                 (binding.prefixLength == 3 || (binding.prefixLength == 5 && memcmp(binding.prefix, "xmlns", 5) == 0)))
                 return false;
-            if ((binding.uriLength == sizeof kXmlNamespace - 1 && memcmp(a.value, kXmlNamespace, binding.uriLength) == 0) ||
-                (binding.uriLength == sizeof kXmlnsNamespace - 1 && memcmp(a.value, kXmlnsNamespace, binding.uriLength) == 0))
+            // The two reserved namespaces take no other prefixes.
+            size_t u = binding.uriLength;
+            if ((u == sizeof kXmlNamespace - 1 && memcmp(a.value, kXmlNamespace, u) == 0) ||
+                (u == sizeof kXmlnsNamespace - 1 && memcmp(a.value, kXmlnsNamespace, u) == 0))
                 return false;
             for (size_t j = open.bindings; j < bindingCount_; ++j)
                 if (bindings_[j].prefixLength == binding.prefixLength &&

@@ -818,7 +818,9 @@ public:
     }
 
 private:
-    bool endsContent() { return t_.check(Tok::DocumentStart) || t_.check(Tok::DocumentEnd) || t_.check(Tok::StreamEnd); }
+    bool endsContent() {
+        return t_.check(Tok::DocumentStart) || t_.check(Tok::DocumentEnd) || t_.check(Tok::StreamEnd);
+    }
     bool nextIs(Tok a, Tok b, Tok c = Tok::StreamStart, Tok d = Tok::StreamStart) {
         const Token* t = t_.peek();
         return !t || t->type == a || t->type == b || t->type == c || t->type == d;
@@ -887,7 +889,8 @@ private:
         if (!seq) return nullptr;
         while (t_.check(Tok::BlockEntry)) {
             t_.get();
-            DocNode* item = nextIs(Tok::BlockEntry, Tok::BlockEnd) ? b_.node(DocType::Null) : node(true, false, depth + 1);
+            DocNode* item =
+                nextIs(Tok::BlockEntry, Tok::BlockEnd) ? b_.node(DocType::Null) : node(true, false, depth + 1);
             if (!item) return nullptr;
             DocBuilder::append(seq, item);
         }
@@ -899,8 +902,8 @@ private:
         if (!seq) return nullptr;
         while (t_.check(Tok::BlockEntry)) {
             t_.get();
-            DocNode* item = nextIs(Tok::BlockEntry, Tok::Key, Tok::Value, Tok::BlockEnd) ? b_.node(DocType::Null)
-                                                                                           : node(true, false, depth + 1);
+            bool empty = nextIs(Tok::BlockEntry, Tok::Key, Tok::Value, Tok::BlockEnd);
+            DocNode* item = empty ? b_.node(DocType::Null) : node(true, false, depth + 1);
             if (!item) return nullptr;
             DocBuilder::append(seq, item);
         }
@@ -945,8 +948,8 @@ private:
                 // [ key: value ] holds a mapping of one pair.
                 t_.get();
                 item = b_.node(DocType::Object);
-                DocNode* key = nextIs(Tok::Value, Tok::FlowEntry, Tok::FlowSequenceEnd) ? b_.node(DocType::Null)
-                                                                                          : node(false, false, depth + 2);
+                bool noKey = nextIs(Tok::Value, Tok::FlowEntry, Tok::FlowSequenceEnd);
+                DocNode* key = noKey ? b_.node(DocType::Null) : node(false, false, depth + 2);
                 if (!item || !key) return nullptr;
                 DocNode* value = b_.node(DocType::Null);
                 if (t_.check(Tok::Value)) {
