@@ -282,6 +282,23 @@ char* docTextContent(const DocNode* element) {
     return out;
 }
 
+Scratch::~Scratch() { coreFree(data_); }
+
+bool Scratch::add(const char* p, size_t n) {
+    if (n > capacity_ - size_) {
+        if (n > kMaxDocumentBytes * 2) return false;
+        size_t want = capacity_ ? capacity_ : 256;
+        while (want - size_ < n) want *= 2;
+        char* grown = static_cast<char*>(coreRealloc(data_, want));
+        if (!grown) return false;
+        data_ = grown;
+        capacity_ = want;
+    }
+    if (n) memcpy(data_ + size_, p, n);
+    size_ += n;
+    return true;
+}
+
 // ---- numbers
 
 int digitValue(char c) {

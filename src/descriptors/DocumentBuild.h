@@ -58,6 +58,25 @@ private:
     bool ok_ = true;
 };
 
+// A growing buffer (coreRealloc) for one text while a reader gathers it.
+class Scratch {
+public:
+    Scratch() = default;
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    ~Scratch();
+    void clear() { size_ = 0; }
+    bool add(const char* p, size_t n);
+    bool add(char c) { return add(&c, 1); }
+    const char* data() const { return data_ ? data_ : ""; }
+    size_t size() const { return size_; }
+
+private:
+    char* data_ = nullptr;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
+};
+
 // Integer texts: digits (no sign, no separators) in base 2, 8, 10 or 16 become
 // the decimal text of the value, with "-" when negative and not zero. Longer
 // digit runs than kMaxNumberDigits are declined (false).

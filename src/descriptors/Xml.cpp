@@ -53,32 +53,6 @@ struct RawAttribute {
     size_t valueLength;
 };
 
-class Scratch {
-public:
-    ~Scratch() { coreFree(data_); }
-    void clear() { size_ = 0; }
-    bool add(const char* p, size_t n) {
-        if (size_ + n > capacity_) {
-            size_t want = capacity_ ? capacity_ : 256;
-            while (want < size_ + n) want *= 2;
-            char* grown = static_cast<char*>(coreRealloc(data_, want));
-            if (!grown) return false;
-            data_ = grown;
-            capacity_ = want;
-        }
-        if (n) memcpy(data_ + size_, p, n);
-        size_ += n;
-        return true;
-    }
-    const char* data() const { return data_ ? data_ : ""; }
-    size_t size() const { return size_; }
-
-private:
-    char* data_ = nullptr;
-    size_t size_ = 0;
-    size_t capacity_ = 0;
-};
-
 class XmlReader {
 public:
     XmlReader(const char* s, size_t n, DocBuilder& b) : s_(s), n_(n), b_(b) {}
@@ -412,6 +386,7 @@ private:
 
     // The root element and everything in it.
     bool content() {
+        if (!at("<") || at("</") || at("<!") || at("<?")) return false;
         do {
             if (pos_ >= n_) return false;
             char c = s_[pos_];
@@ -601,7 +576,8 @@ char* stripMarkup(const char* text, size_t length) {
                 size_t start = j;
                 for (int d; j < length && (d = digitValue(text[j])) >= 0 && d < base && cp <= 0x10FFFF; ++j)
                     cp = cp * static_cast<uint32_t>(base) + static_cast<uint32_t>(d);
-                if (j > start && j < length && text[j] == ';' && cp >= 0x20 && cp <= 0x10FFFF &&
+                bool white = cp == 9 || cp == 10 || cp == 12 || cp == 13;
+                if (j > start && j < length && text[j] == ';' && (white || cp >= 0x20) && cp <= 0x10FFFF &&
                     !(cp >= 0xD800 && cp <= 0xDFFF) && !(cp >= 0x7F && cp <= 0x9F))
                     emit(cp), i = j + 1, done = true;
             }

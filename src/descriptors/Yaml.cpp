@@ -75,34 +75,6 @@ constexpr size_t kMaxSimpleKey = 1024;
 bool isBreak(char c) { return c == '\r' || c == '\n'; }
 bool isBlankOrEnd(char c) { return c == 0 || c == ' ' || c == '\t' || isBreak(c); }
 
-// A growing buffer for the text of one scalar.
-class Scratch {
-public:
-    ~Scratch() { coreFree(data_); }
-    void clear() { size_ = 0; }
-    bool add(const char* p, size_t n) {
-        if (size_ + n > capacity_) {
-            size_t want = capacity_ ? capacity_ : 256;
-            while (want < size_ + n) want *= 2;
-            char* grown = static_cast<char*>(coreRealloc(data_, want));
-            if (!grown) return false;
-            data_ = grown;
-            capacity_ = want;
-        }
-        if (n) memcpy(data_ + size_, p, n);
-        size_ += n;
-        return true;
-    }
-    bool add(char c) { return add(&c, 1); }
-    const char* data() const { return data_; }
-    size_t size() const { return size_; }
-
-private:
-    char* data_ = nullptr;
-    size_t size_ = 0;
-    size_t capacity_ = 0;
-};
-
 class Scanner {
 public:
     Scanner(const char* text, size_t length, DocBuilder& builder) : s_(text), end_(length), b_(builder) {}
@@ -745,9 +717,12 @@ DocNode* numberNode(DocBuilder& b, const char* p, size_t n, bool isFloat) {
         } else if (strcmp(lower, ".nan") == 0) {
             return floatNode(b, "nan", 3);
         } else if (strchr(lower, ':')) {
-            // Parts from the last: value += part * 60^i, in doubles as Python does.
+            // Parts from the last: value += part * 60^i, the power exact and
+            // rounded to a double as Python turns an int into a float (which
+            // refuses a power past the largest double).
             value = 0.0;
-            double base = 1.0;
+            BigNatural base;
+            base.mulAdd(1, 1);
             char* end = lower + k;
             while (true) {
                 char* colon = end;
@@ -755,9 +730,13 @@ DocNode* numberNode(DocBuilder& b, const char* p, size_t n, bool isFloat) {
                 char part[kMaxNumberDigits + 1];
                 memcpy(part, colon, static_cast<size_t>(end - colon));
                 part[end - colon] = 0;
-                value += strtod(part, nullptr) * base;
-                base *= 60;
+                char power[BigNatural::kMaxDecimal + 1];
+                base.toDecimal(power);
+                double factor = strtod(power, nullptr);
+                if (std::isinf(factor)) return nullptr;
+                value += strtod(part, nullptr) * factor;
                 if (colon == lower) break;
+                if (!base.mulAdd(60, 0)) return nullptr;
                 end = colon - 1;
             }
         } else {

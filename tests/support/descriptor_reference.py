@@ -56,9 +56,15 @@ class Strip(HTMLParser):
 
 
 def stripped(text):
-    """The text as HTMLParser sees it, where its markup is plain (tags and comments closed); "*" elsewhere, where
-    HTMLParser's recovery from broken markup differs between Python releases."""
-    if not re.fullmatch(r"(?:[^<]|<(?:/?[a-zA-Z][^<>]*|!--(?:(?!--).)*--)>)*", text, re.S):
+    """The text as HTMLParser sees it, where its markup is plain (tags with their quotes and comments closed, the
+    references ones the stripper knows); "*" elsewhere, where HTMLParser's recovery from broken markup differs
+    between Python releases."""
+    tag = r"<(?:/?[a-zA-Z](?:[^<>\"']|\"[^\"]*\"|'[^']*')*|!--(?:(?!--).)*--)>"
+    ref = r"&(?:lt|gt|amp|quot|apos|nbsp|#[0-9]+|#[xX][0-9a-fA-F]+);"
+    codes = [int(h, 16) if h else int(d) for h, d in re.findall(r"&#(?:[xX]([0-9a-fA-F]+)|([0-9]+));", text)]
+    known = all(c in (9, 10, 12, 13) or 0x20 <= c <= 0x10FFFF and not 0x7F <= c <= 0x9F and not 0xD800 <= c <= 0xDFFF
+                and not 0xFDD0 <= c <= 0xFDEF and c & 0xFFFE != 0xFFFE for c in codes)
+    if not known or not re.fullmatch(r"(?:[^<&]|%s|%s)*" % (tag, ref), text, re.S):
         return "*"
     s = Strip()
     s.feed(text)
@@ -116,7 +122,7 @@ for line in open(ours_path, encoding="utf-8"):
     else:
         kind = "differ"
         print("%s/%s: reader %s, reference %s" % (fmt, name, dump[:300], why if ref is None else
-                                                   json.dumps(ref, default=str, ensure_ascii=False)[:300]))
+                                                   json.dumps(ref, default=str)[:300]))
     counts[kind] += 1
 print("%s: %d documents: %s" % (fmt, sum(counts.values()), ", ".join("%d %s" % (n, k) for k, n in counts.items())))
 sys.exit(1 if counts["differ"] else 0)
