@@ -94,6 +94,7 @@ char* docTextContent(const DocNode* element);
 // Text with HTML markup taken out: tags and comments removed (a tag that
 // breaks a line, such as <p>, <br> or <li>, leaves a space), the five
 // predefined entities, &nbsp; and numeric references decoded, runs of white
-// space made one space, and the ends trimmed. A new coreAlloc string; null on
-// no memory.
+// space made one space, and the ends trimmed; an unclosed tag or comment is
+// text up to the next ">". Only the first 64 KiB are read. A new coreAlloc
+// string; null on no memory.
 char* stripMarkup(const char* text, size_t length);

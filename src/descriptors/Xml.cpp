@@ -481,11 +481,16 @@ Document* parseXml(const char* bytes, size_t length) {
     return builder.finish(reader.document());
 }
 
+namespace {
+
 // White space as Python's str.split() sees it.
 bool isWhite(uint32_t c) {
     return (c >= 0x09 && c <= 0x0D) || (c >= 0x1C && c <= 0x20) || c == 0x85 || c == 0xA0 || c == 0x1680 ||
            (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
 }
+
+constexpr size_t kMaxStripped = 64 * 1024;
+constexpr size_t kMaxTag = 1024;
 
 bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
@@ -503,8 +508,16 @@ bool breaksLine(const char* p, size_t length) {
     return false;
 }
 
+}  // namespace
+
 char* stripMarkup(const char* text, size_t length) {
     if (!text) return nullptr;
+    // A tooltip or a page shows far less than the first 64 KiB (cut at a
+    // character's start).
+    if (length > kMaxStripped) {
+        length = kMaxStripped;
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+    }
     // The result is never longer than the text: references shrink, tags go.
     char* out = static_cast<char*>(coreAlloc(length + 1));
     if (!out) return nullptr;
@@ -519,6 +532,23 @@ char* stripMarkup(const char* text, size_t length) {
         space = false;
         n += utf8Encode(cp, out + n);
     };
+    // The next ">", "<" and "-->" from a place: looked up once and kept while
+    // the walk has not passed them, so that broken markup costs one walk.
+    struct Next {
+        const char* pattern;
+        size_t at;
+    } nextGt{">", SIZE_MAX}, nextLt{"<", SIZE_MAX}, nextCommentEnd{"-->", SIZE_MAX};
+    auto find = [&](Next& next, size_t from) {
+        if (next.at != SIZE_MAX && (next.at >= from || next.at == length)) return next.at;
+        size_t k = strlen(next.pattern);
+        next.at = length;
+        for (size_t j = from; j + k <= length; ++j)
+            if (memcmp(text + j, next.pattern, k) == 0) {
+                next.at = j;
+                break;
+            }
+        return next.at;
+    };
     const unsigned char* u = reinterpret_cast<const unsigned char*>(text);
     for (size_t i = 0; i < length;) {
         if (text[i] == '<' && i + 1 < length &&
@@ -526,9 +556,8 @@ char* stripMarkup(const char* text, size_t length) {
              (text[i + 1] == '/' && i + 2 < length && isAsciiLetter(text[i + 2])))) {
             // An unclosed tag or comment is text up to the next ">" (or "<").
             auto unclosed = [&] {
-                const char* gt = static_cast<const char*>(memchr(text + i + 1, '>', length - i - 1));
-                const char* lt = static_cast<const char*>(memchr(text + i + 1, '<', length - i - 1));
-                size_t end = gt ? static_cast<size_t>(gt - text) + 1 : lt ? static_cast<size_t>(lt - text) : i + 1;
+                size_t gt = find(nextGt, i + 1), lt = find(nextLt, i + 1);
+                size_t end = gt < length ? gt + 1 : lt < length ? lt : i + 1;
                 while (i < end) {
                     size_t k = utf8SequenceLength(u + i, end - i);
                     if (k) emit(utf8Decode(u + i, k));
@@ -536,11 +565,9 @@ char* stripMarkup(const char* text, size_t length) {
                 }
             };
             if (i + 3 < length && memcmp(text + i, "<!--", 4) == 0) {
-                const char* end = nullptr;
-                for (size_t j = i + 4; j + 2 < length && !end; ++j)
-                    if (memcmp(text + j, "-->", 3) == 0) end = text + j + 3;
-                if (end)
-                    i = static_cast<size_t>(end - text);
+                size_t end = find(nextCommentEnd, i + 4);
+                if (end < length)
+                    i = end + 3;
                 else
                     unclosed();
                 continue;
@@ -549,11 +576,13 @@ char* stripMarkup(const char* text, size_t length) {
             size_t j = nameStart;
             while (j < length && (isAsciiLetter(text[j]) || (text[j] >= '0' && text[j] <= '9'))) ++j;
             bool breaks = breaksLine(text + nameStart, j - nameStart);
-            // To the tag's end, past quoted attribute values.
+            // To the tag's end, past quoted attribute values; a "<" outside
+            // them, or a tag longer than kMaxTag, leaves it unclosed.
             char quote = 0;
-            for (; j < length && (quote || text[j] != '>'); ++j)
+            size_t limit = length - i > kMaxTag ? i + kMaxTag : length;
+            for (; j < limit && (quote || (text[j] != '>' && text[j] != '<')); ++j)
                 if (quote ? text[j] == quote : (text[j] == '"' || text[j] == '\'')) quote = quote ? 0 : text[j];
-            if (j >= length) {
+            if (j >= limit || text[j] != '>') {
                 unclosed();
                 continue;
             }

@@ -150,12 +150,14 @@ private:
     }
     size_t nextSimpleKey() const {
         size_t best = static_cast<size_t>(-1);
-        for (size_t level = 0; level <= kMaxDocumentDepth; ++level)
+        // Keys are possible only at the open flow levels.
+        for (size_t level = 0; level <= flow_; ++level)
             if (keys_[level].possible && keys_[level].tokenNumber < best) best = keys_[level].tokenNumber;
         return best;
     }
     void staleSimpleKeys() {
-        for (SimpleKey& k : keys_) {
+        for (size_t level = 0; level <= flow_; ++level) {
+            SimpleKey& k = keys_[level];
             if (!k.possible || (k.line == line_ && index_ - k.index <= kMaxSimpleKey)) continue;
             if (k.required) fail();
             k.possible = false;
