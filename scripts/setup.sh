@@ -6,7 +6,8 @@ set -euo pipefail
 
 native_pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev
   libbenchmark-dev zlib1g-dev libzip-dev libminizip-dev zip unzip default-jdk-headless
-  python3 nlohmann-json3-dev g++-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev binutils-mingw-w64-i686
+  python3 python3-yaml nlohmann-json3-dev g++-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev
+  binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   xvfb xauth wine wine64 nsis
   libcommons-io-java libmaven-resolver-java)
