@@ -30,6 +30,14 @@ wine_start() {
   wineserver -p >/dev/null 2>&1 </dev/null || true
   # wineboot again makes sure the desktop and services run on this display.
   wine wineboot >/dev/null 2>&1 </dev/null || true
+  # A 64-bit prefix made without 32-bit Wine can lack the shell's list of
+  # approved extensions (its 32-bit part of wineboot cannot run); Windows
+  # always has it, and registration writes into it.
+  local view
+  for view in 32 64; do
+    wine reg add 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved' /reg:$view /f \
+      >/dev/null 2>&1 </dev/null || true
+  done
 }
 
 wine_stop() {

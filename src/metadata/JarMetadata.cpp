@@ -81,6 +81,8 @@ struct JarCandidates {
     bool shellFound[kShellMemberCount];
     MemberLocation manifest;
     bool manifestFound;
+    MemberLocation descriptors[kModFamilyCount];
+    bool descriptorFound[kModFamilyCount];
     MemberLocation module;
     bool moduleFound;
     MemberLocation versionedModule;
@@ -167,7 +169,7 @@ MemberLocation* once(MemberLocation* slot, bool* found) {
 // "s", "F", "n" or "o".
 MemberLocation* chooseCandidate(const char* name, uint32_t length, void* context) {
     JarCandidates& c = *static_cast<JarCandidates*>(context);
-    if (length < 10) return nullptr;
+    if (length < 10) return nullptr;  // "plugin.yml" and "bungee.yml" are the shortest
     switch (name[length - 1]) {
         case 's': {
             const size_t moduleLength = sizeof kModuleInfo - 1;
@@ -196,12 +198,18 @@ MemberLocation* chooseCandidate(const char* name, uint32_t length, void* context
             if (same(name, length, MEMBER_DESCRIPTION))
                 return once(&c.shell[kShellDescription], &c.shellFound[kShellDescription]);
             if (same(name, length, MEMBER_VERSION)) return once(&c.shell[kShellVersion], &c.shellFound[kShellVersion]);
-            return nullptr;
+            break;
         case 'o':
             return same(name, length, MEMBER_ICON) ? once(&c.shell[kShellIcon], &c.shellFound[kShellIcon]) : nullptr;
         default:
-            return nullptr;
+            break;
     }
+    // A mod's or plugin's descriptor: .json, .toml, .yml or .xml at its place.
+    char last = name[length - 1];
+    if (last == 'n' || last == 'l')
+        for (int f = 0; f < kModFamilyCount; ++f)
+            if (same(name, length, kModDescriptorMembers[f])) return once(&c.descriptors[f], &c.descriptorFound[f]);
+    return nullptr;
 }
 
 bool isTrimmed(char c) { return static_cast<unsigned char>(c) <= 0x20; }
@@ -284,6 +292,7 @@ void JarMetadata::clear() {
     ownedCount_ = 0;
     for (MetadataValue& value : values_) value = MetadataValue{};
     maven_ = module_ = nullptr;
+    freeModDescriptor(&descriptor_);
     manifest_.clear();
     freeArchiveMember(&manifestBytes_);
 }
@@ -319,7 +328,10 @@ bool JarReader::open() {
         {'I', 'F', 'E', 'S', 'T', '.', 'M', 'F'}, {'f', 'o', '.', 'c', 'l', 'a', 's', 's'},
         {'o', 'p', 'e', 'r', 't', 'i', 'e', 's'}, {'c', 'r', 'i', 'p', 't', 'i', 'o', 'n'},
         {'/', 'v', 'e', 'r', 's', 'i', 'o', 'n'}, {'i', 'c', 'o', 'n', '.', 'i', 'c', 'o'},
-        {'t', 'o', 'p', 't', 'i', 'o', 'n', 's'}};
+        {'t', 'o', 'p', 't', 'i', 'o', 'n', 's'}, {'m', 'o', 'd', '.', 'j', 's', 'o', 'n'},
+        {'o', 'd', 's', '.', 't', 'o', 'm', 'l'}, {'u', 'g', 'i', 'n', '.', 'y', 'm', 'l'},
+        {'n', 'g', 'e', 'e', '.', 'y', 'm', 'l'}, {'g', 'i', 'n', '.', 'j', 's', 'o', 'n'},
+        {'u', 'g', 'i', 'n', '.', 'x', 'm', 'l'}};
     candidates_->walk = session_.walk(chooseCandidate, candidates_, kEndings, sizeof kEndings / sizeof kEndings[0]);
     return true;
 }
@@ -400,6 +412,7 @@ struct JarMetadataBuilder {
 
     void prefetch(bool withManifest, bool allRequired);
     void readManifest();
+    void readDescriptor();
     void translate();
     void readOwnPom(const char* manifestVersion);
     void readModule();
@@ -429,6 +442,27 @@ void JarMetadataBuilder::readManifest() {
     if (manifest.read(out.manifestBytes_.data, out.manifestBytes_.length)) return;
     failed = failed || manifest.outOfMemory();
     freeArchiveMember(&out.manifestBytes_);
+}
+
+// A mod's or plugin's descriptor: the first family the jar has gives its
+// values before the manifest's.
+void JarMetadataBuilder::readDescriptor() {
+    for (int f = 0; f < kModFamilyCount; ++f) {
+        if (!c.descriptorFound[f]) continue;
+        MemberBuffer buffer;
+        if (!read(c.descriptors[f], kModDescriptorMembers[f], &buffer)) return;
+        MemberHolder held(&buffer);
+        ModDescriptor& d = out.descriptor_;
+        if (!readModDescriptor(ModFamily(f), buffer.data, buffer.length, manifest.value("Implementation-Version"), &d))
+            return;
+        const char* member = kModDescriptorMembers[f];
+        offer(kJarName, d.name, member, 0, d.keys[0]);
+        offer(kJarVersion, d.version, member, 0, d.keys[1]);
+        offer(kJarDescription, d.description, member, 0, d.keys[2]);
+        offer(kJarAuthors, d.authors, member, 0, d.keys[3]);
+        offer(kJarVendor, d.vendor, member, 0, d.keys[4]);
+        return;
+    }
 }
 
 // The bundle's translations of its "%key" headers: the most specific file
@@ -606,6 +640,7 @@ bool JarMetadataBuilder::run() {
     // takes them along with the manifest only where that costs no read.
     prefetch(true, page || !c.manifestFound);
     readManifest();
+    readDescriptor();
     translate();
     offerHeader(kJarName, "Bundle-Name");
     offerHeader(kJarName, "Implementation-Title");
@@ -685,16 +720,19 @@ WChar* derivedTooltip(const JarMetadata& metadata) {
     const char* name = metadata.text(kJarName);
     if (!name) return nullptr;
     // Four values at most, each with its separator.
-    char text[4 * (kShownBytes + 2)];
+    char text[4 * (kShownBytes + 2) + 3];
     char* end = appendShown(text, name);
     if (const char* version = metadata.text(kJarVersion)) {
         *end++ = ' ';
         end = appendShown(end, version);
     }
-    for (JarField field : {kJarDescription, kJarVendor}) {
+    // The third line names the authors where a descriptor lists them, else the vendor.
+    const char* authors = metadata.text(kJarAuthors);
+    for (JarField field : {kJarDescription, authors ? kJarAuthors : kJarVendor}) {
         if (!metadata.text(field)) continue;
         *end++ = '\r';
         *end++ = '\n';
+        if (field == kJarAuthors) *end++ = 'b', *end++ = 'y', *end++ = ' ';
         end = appendShown(end, metadata.text(field));
     }
     return utf8ToWide(text, static_cast<size_t>(end - text));
@@ -722,6 +760,8 @@ bool derivedPage(const JarMetadata& metadata, DerivedPage* out) {
     size_t count = 0;
     for (size_t i = 0; i < manifest.count(); ++i)
         if (manifest.attribute(i).value) ++count;
+    const ModDescriptor& descriptor = metadata.descriptor();
+    count += descriptor.itemCount;
     WChar** items = coreAllocArray<WChar*>(count + 3);
     if (!items) return false;
     size_t n = 0;
@@ -735,6 +775,8 @@ bool derivedPage(const JarMetadata& metadata, DerivedPage* out) {
         good = items[n] != nullptr;
         if (good) items[++n] = nullptr;
     };
+    for (size_t i = 0; i < descriptor.itemCount; ++i)
+        add(descriptor.itemNames[i], std::strlen(descriptor.itemNames[i]), descriptor.itemValues[i]);
     for (size_t i = 0; i < manifest.count(); ++i)
         add(manifest.attribute(i).name, manifest.attribute(i).nameLength, manifest.attribute(i).value);
     add("Maven", 5, metadata.maven());

@@ -37,6 +37,7 @@
 #include "archive/ArchiveReader.h"
 #include "base/WideChar.h"
 #include "metadata/Manifest.h"
+#include "metadata/ModDescriptor.h"
 
 constexpr size_t kMaxPoms = 32;
 // Tooltip values are cut to this many characters, the last an ellipsis.
@@ -58,7 +59,7 @@ struct MetadataValue {
     MetadataSource source;
 };
 
-enum JarField { kJarName, kJarVersion, kJarVendor, kJarDescription, kJarCopyright, kJarFieldCount };
+enum JarField { kJarName, kJarVersion, kJarVendor, kJarDescription, kJarCopyright, kJarAuthors, kJarFieldCount };
 
 // What a call asks for: the tooltip needs name, version, description and
 // vendor; the page everything, the manifest's headers, the Maven coordinates
@@ -87,6 +88,9 @@ public:
     // "group:artifact:version" of the own pom, and "name@version" of the
     // module; null when unknown (read for the page only).
     const char* maven() const { return maven_; }
+    // The mod or plugin descriptor the values came from first (its items for
+    // the page); itemCount 0 without one.
+    const ModDescriptor& descriptor() const { return descriptor_; }
     const char* module() const { return module_; }
 
     // Releases everything; the metadata is then not present.
@@ -102,6 +106,7 @@ private:
     Manifest manifest_;
     MemberBuffer manifestBytes_ = {0, nullptr};
     const char* maven_ = nullptr;
+    ModDescriptor descriptor_ = {};
     const char* module_ = nullptr;
     char* owned_[32] = {};
     size_t ownedCount_ = 0;

@@ -79,6 +79,29 @@ TEST_F(MetadataTest, JarsThatNameThemselvesShowATooltipAndAPage) {
     }
 }
 
+// One jar per mod and plugin family: the descriptor speaks before the manifest.
+TEST_F(MetadataTest, ModsAndPluginsShowTheirDescriptor) {
+    const struct {
+        const char* jar;
+        const char* tooltip;
+    } rows[] = {
+        {"sodium-fabric.jar", "Sodium 0.5.8\r\nA modern rendering engine\r\nby JellySquid, IMS"},
+        {"quilted.jar", "Quilted 2.1.0\r\nStitches\r\nby Alice, Bob"},
+        {"neo.jar", "Neo Thing 3.0.7\r\nMulti-line  description\r\nby Carol, Dan"},
+        {"forged.jar", "Forged 1.4\r\nHammered"},
+        {"paper-thing.jar", "PaperThing 1.1\r\nFolded text\r\nby Eve, Frank"},
+        {"bukkit-thing.jar", "BukkitThing 2.0\r\nby Grace"},
+        {"bungee-thing.jar", "BungeeThing 0.9\r\nby Heidi"},
+        {"velocity-thing.jar", "VeloThing 1.1.1\r\nProxies\r\nby Ivan"},
+        {"idea-plugin.jar", "Idea Thing 7.2\r\nAdds things & more.\r\nExample Corp"},
+        {"broken.jar", "Broken 1"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(tooltipOf(fixturePath(std::string("mods/") + row.jar), kAmerican), row.tooltip) << row.jar;
+    EXPECT_EQ(pageOf(fixturePath("mods/sodium-fabric.jar"), kAmerican),
+              "0.5.8 | Sodium |  | Family | Id | Version | Authors | Licence | Needs | Manifest-Version");
+}
+
 TEST_F(MetadataTest, TheSwitchOffGivesOnlyWhatShellMembersGive) {
     setConfigString(CONFIG_STANDARD_METADATA_NAME, "0");
     EXPECT_EQ(tooltipOf(metadataJar("osgi-bundle.jar"), kAmerican), "(none)");

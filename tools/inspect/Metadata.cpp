@@ -12,7 +12,7 @@
 
 namespace {
 
-const char* const kFieldNames[] = {"name", "version", "vendor", "description", "copyright"};
+const char* const kFieldNames[] = {"name", "version", "vendor", "description", "copyright", "authors"};
 // The headers a value can come from: a placeholder in one of them is lost.
 const char* const kValueHeaders[] = {"Bundle-Name", "Bundle-Version", "Bundle-Vendor", "Bundle-Description",
                                      "Bundle-Copyright", "Implementation-Title", "Implementation-Version",
