@@ -27,6 +27,7 @@ const PROPERTYKEY kKeys[kPropertyCount] = {
     {kMediaCopyright, 11},      // System.Copyright
     {kVersionInformation, 3},   // System.FileDescription
     {kSummaryInformation, 6},   // System.Comment
+    {kSummaryInformation, 4},   // System.Author
 };
 
 bool sameKey(REFPROPERTYKEY a, const PROPERTYKEY& b) { return sameGuid(a.fmtid, b.fmtid) && a.pid == b.pid; }
@@ -57,6 +58,40 @@ private:
     IStream* stream_;
     uint64_t size_;
 };
+
+// A CoTaskMemAlloc copy of count units, terminated, as a PROPVARIANT holds them.
+LPWSTR taskCopy(const WChar* text, size_t count) {
+    auto* copy = static_cast<LPWSTR>(CoTaskMemAlloc((count + 1) * sizeof(WChar)));
+    if (!copy) return nullptr;
+    memcpy(copy, text, count * sizeof(WChar));
+    copy[count] = 0;
+    return copy;
+}
+
+// System.Author holds several texts: the authors "A, B" as a vector of them.
+HRESULT authorsValue(const WChar* text, PROPVARIANT* value) {
+    ULONG count = 1;
+    for (const WChar* at = text; at[0]; ++at) count += at[0] == ',' && at[1] == ' ';
+    auto* items = static_cast<LPWSTR*>(CoTaskMemAlloc(count * sizeof(LPWSTR)));
+    if (!items) return E_OUTOFMEMORY;
+    ULONG n = 0;
+    for (const WChar* start = text;; ++n) {
+        const WChar* end = start;
+        while (end[0] && !(end[0] == ',' && end[1] == ' ')) ++end;
+        items[n] = taskCopy(start, size_t(end - start));
+        if (!items[n]) {
+            for (ULONG i = 0; i < n; ++i) CoTaskMemFree(items[i]);
+            CoTaskMemFree(items);
+            return E_OUTOFMEMORY;
+        }
+        if (!end[0]) break;
+        start = end + 2;
+    }
+    value->vt = VT_VECTOR | VT_LPWSTR;
+    value->calpwstr.cElems = n + 1;
+    value->calpwstr.pElems = items;
+    return S_OK;
+}
 
 }  // namespace
 
@@ -134,10 +169,9 @@ STDMETHODIMP JarPropertyStore::GetValue(REFPROPERTYKEY key, PROPVARIANT* value) 
     for (DWORD i = 0; i < presentCount_; ++i) {
         if (!sameKey(key, kKeys[present_[i]])) continue;
         const WChar* text = values_.text[present_[i]];
-        size_t bytes = (textLength(text) + 1) * sizeof(WChar);
-        auto* copy = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
+        if (present_[i] == kPropertyAuthor) return authorsValue(text, value);
+        LPWSTR copy = taskCopy(text, textLength(text));
         if (!copy) return E_OUTOFMEMORY;
-        memcpy(copy, text, bytes);
         value->vt = VT_LPWSTR;
         value->pwszVal = copy;
         return S_OK;

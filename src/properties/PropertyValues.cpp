@@ -86,7 +86,8 @@ bool readJarProperties(ByteSource& source, const char* fileName, const char* loc
                    offerUtf8(out, kPropertyCompany, metadata.text(kJarVendor)) &&
                    offerUtf8(out, kPropertyCopyright, copyright) &&
                    offerUtf8(out, kPropertyFileDescription, metadata.text(kJarDescription)) &&
-                   offerUtf8(out, kPropertyComment, metadata.text(kJarDescription));
+                   offerUtf8(out, kPropertyComment, metadata.text(kJarDescription)) &&
+                   offerUtf8(out, kPropertyAuthor, metadata.text(kJarAuthors));
         }
     }
     if (!good) freeJarProperties(out);

@@ -17,6 +17,7 @@ enum JarProperty {
     kPropertyCopyright,       // System.Copyright
     kPropertyFileDescription, // System.FileDescription
     kPropertyComment,         // System.Comment
+    kPropertyAuthor,          // System.Author: the authors a mod's descriptor lists, "A, B"
     kPropertyCount
 };
 

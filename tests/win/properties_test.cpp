@@ -53,7 +53,12 @@ std::vector<std::string> listed(IPropertyStore* store) {
         int property = -1;
         for (int p = 0; p < kPropertyCount; ++p)
             if (IsEqualPropertyKey(key, jarPropertyKey(JarProperty(p)))) property = p;
-        out.push_back(std::to_string(property) + "=" + (value.vt == VT_LPWSTR ? narrow(value.pwszVal) : "?"));
+        std::string text = value.vt == VT_LPWSTR ? narrow(value.pwszVal) : "?";
+        if (value.vt == (VT_VECTOR | VT_LPWSTR)) {
+            text.clear();
+            for (ULONG k = 0; k < value.calpwstr.cElems; ++k) text += (k ? ";" : "") + narrow(value.calpwstr.pElems[k]);
+        }
+        out.push_back(std::to_string(property) + "=" + text);
         PropVariantClear(&value);
     }
     return out;
@@ -81,6 +86,8 @@ TEST_F(PropertiesTest, EachJarGivesWhatItCarries) {
         {"metadata/minimal.jar", {}},
         {"properties/damaged.jar", {}},
         {"properties/many-entries.jar", {"0=Many", "1=Many", "2=100000", "3=100000"}},
+        {"mods/sodium-fabric.jar", {"0=Sodium", "1=Sodium", "2=0.5.8", "3=0.5.8", "6=A modern rendering engine",
+                                    "7=A modern rendering engine", "8=JellySquid;IMS"}},
     };
     for (const Row& row : rows) {
         HRESULT hr = E_FAIL;
@@ -114,7 +121,7 @@ TEST_F(PropertiesTest, TheStoreIsReadOnlyAndInitializedOnce) {
     EXPECT_EQ(store->GetValue(other, &value), S_OK);
     EXPECT_EQ(value.vt, VT_EMPTY) << "a property the jar does not give";
     PROPERTYKEY key;
-    EXPECT_EQ(store->GetAt(8, &key), E_INVALIDARG);
+    EXPECT_EQ(store->GetAt(9, &key), E_INVALIDARG);
 }
 
 // Registered, the class is created through COM from either apartment; another

@@ -17,7 +17,7 @@ namespace {
 const wchar_t* const kNames[kPropertyCount] = {
     L"System.Software.ProductName", L"System.Title",           L"System.Software.ProductVersion",
     L"System.FileVersion",          L"System.Company",         L"System.Copyright",
-    L"System.FileDescription",      L"System.Comment",
+    L"System.FileDescription",      L"System.Comment",         L"System.Author",
 };
 
 const wchar_t* nameOf(const PROPERTYKEY& key) {
@@ -55,6 +55,11 @@ int runProps(Host& host, const std::vector<std::wstring>& args) {
         PROPVARIANT value;
         if (FAILED(store->GetAt(i, &key)) || FAILED(store->GetValue(key, &value))) continue;
         std::wstring text = value.vt == VT_LPWSTR && value.pwszVal ? value.pwszVal : L"(not text)";
+        if (value.vt == (VT_VECTOR | VT_LPWSTR)) {
+            text.clear();
+            for (ULONG k = 0; k < value.calpwstr.cElems; ++k)
+                text += (k ? L"; " : L"") + std::wstring(value.calpwstr.pElems[k]);
+        }
         PropVariantClear(&value);
         printUtf8(L"  " + std::wstring(nameOf(key)) + L": " + text + L"\n");
     }
