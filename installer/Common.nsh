@@ -7,10 +7,18 @@
 ; deployment tool, this one returns when everything is removed, so its exit
 ; code says how that went. Being a program of its own, it is also signed
 ; before setup packs it.
+;
+; Symbols that scripts/package.sh gives both:
+;   PLUGINS  (optional) a folder with signed copies of NSIS's plugins, which
+;            then take the place of the unsigned ones
 Unicode true
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 ManifestSupportedOS all
+
+!ifdef PLUGINS
+  !addplugindir /x86-unicode "${PLUGINS}/x86-unicode"
+!endif
 
 !include LogicLib.nsh
 !include x64.nsh

@@ -94,11 +94,25 @@ ship 64 "$tree64"
 # kib FILE...: their size in KiB.
 kib() { stat -c %s "$@" | awk '{ total += $1 } END { print int(total / 1024) }'; }
 
+# NSIS's plugins (System, UserInfo) are DLLs that setup and the uninstaller
+# unpack and load at run time: signed too, so that a policy that refuses
+# unsigned DLLs lets them load.
+plugins=()
+if [ $signing = 1 ]; then
+  mkdir -p "$files/plugins/x86-unicode"
+  for p in System UserInfo; do
+    cp "/usr/share/nsis/Plugins/x86-unicode/$p.dll" "$files/plugins/x86-unicode/"
+    sign "$files/plugins/x86-unicode/$p.dll"
+  done
+  plugins=(-DPLUGINS="$files/plugins")
+fi
+
 mkdir -p "$(dirname "$out")"
 icon="$tree64/res/Morvane.ico"
-makensis -V2 -DVERSION="$version" -DICON="$icon" -DOUTFILE="$files/uninstall.exe" "$root/installer/Uninstall.nsi" >&2
+makensis -V2 "${plugins[@]}" -DVERSION="$version" -DICON="$icon" -DOUTFILE="$files/uninstall.exe" \
+  "$root/installer/Uninstall.nsi" >&2
 sign "$files/uninstall.exe"
-makensis -V2 -DVERSION="$version" -DFILES32="$files/32" -DFILES64="$files/64" \
+makensis -V2 "${plugins[@]}" -DVERSION="$version" -DFILES32="$files/32" -DFILES64="$files/64" \
   -DKB32="$(kib "$files"/32/* "$files/uninstall.exe")" \
   -DKB64="$(kib "$files"/64/* "$files/32/Morvane.dll" "$files/uninstall.exe")" \
   -DICON="$icon" -DUNINSTALL_PROGRAM="$files/uninstall.exe" -DOUTFILE="$out" "$root/installer/Morvane.nsi" >&2
