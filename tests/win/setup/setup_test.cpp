@@ -104,7 +104,10 @@ protected:
     }
     void TearDown() override {
         for (const Layout& at : {kDefault, kChosen})
-            if (HasFailure() && fileExists(at.uninstaller())) runProgramAndChildren(quoted(at.uninstaller()) + " /S");
+            if (HasFailure() && fileExists(at.uninstaller())) {
+                runProgramAndChildren(quoted(at.uninstaller()) + " /S");
+                runProgram("wineboot.exe -r");  // the uninstaller goes at the restart
+            }
         deleteRegistryTree(HKEY_CLASSES_ROOT, "jarfile");
         deleteRegistryTree(HKEY_CLASSES_ROOT, ".jar");
     }
