@@ -13,33 +13,17 @@
 ;   KB32     what 32-bit Windows gets, in KiB
 ;   KB64     what 64-bit Windows gets, in KiB
 ;   ICON     the product's icon file
+;   UNINSTALL_PROGRAM  the uninstaller that Uninstall.nsi made
 ;   OUTFILE  the setup program to write
-Unicode true
-RequestExecutionLevel admin
-SetCompressor /SOLID lzma
-ManifestSupportedOS all
-
-!include LogicLib.nsh
-!include x64.nsh
-!include FileFunc.nsh
-
-!define PRODUCT Morvane
-!define DLL Morvane.dll
-!define INSPECT morvane-inspect.exe
-!define UNINSTALLER uninstall.exe
-!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
-; The publisher and the copyright notice are the DLL's.
-!searchparse /file "${__FILEDIR__}/../res/Morvane.rc" `VALUE "CompanyName", "` PUBLISHER `"`
-!searchparse /file "${__FILEDIR__}/../res/Morvane.rc" `VALUE "LegalCopyright", "` COPYRIGHT `"`
-!define ERROR_ELEVATION_REQUIRED 740
-!define ERROR_SUCCESS_REBOOT_REQUIRED 3010
+;
+; Every step goes into the setup log, %TEMP%\Morvane-setup.log; the exit
+; codes are in Common.nsh.
+!include "${__FILEDIR__}/Common.nsh"
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
 Icon "${ICON}"
-UninstallIcon "${ICON}"
 ShowInstDetails show
-ShowUninstDetails show
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey ProductName "${PRODUCT}"
 VIAddVersionKey CompanyName "${PUBLISHER}"
@@ -50,56 +34,14 @@ VIAddVersionKey ProductVersion "${VERSION}"
 
 Page directory
 Page instfiles
-UninstPage uninstConfirm
-UninstPage instfiles
 
 Var Folder32      ; where the 32-bit DLL goes on 64-bit Windows
 Var Previous      ; the folder of the installed version, empty if there is none
+Var PreviousVersion
 Var AsideDll      ; a replaced file moved aside, empty if there was none
 Var AsideInspect
 Var AsideDll32
 Var Registered    ; the bitnesses registered so far by this run: "", "64", "64 32" or "32"
-
-; Both programs write HKLM and Program Files: without administrator rights
-; nothing is changed.
-!macro AdministratorsOnly ACTION
-  UserInfo::GetAccountType
-  Pop $0
-  ${If} $0 != "Admin"
-    MessageBox MB_OK|MB_ICONSTOP "${ACTION} ${PRODUCT} needs administrator rights.$\nStart it again as an administrator." /SD IDOK
-    SetErrorLevel ${ERROR_ELEVATION_REQUIRED}
-    Quit
-  ${EndIf}
-  SetShellVarContext all
-  ; The "Apps & features" entry belongs in the system's own registry view.
-  ${If} ${RunningX64}
-    SetRegView 64
-  ${EndIf}
-!macroend
-
-; Both DLLs are called Morvane.dll: the 32-bit one gets a folder of its own.
-!macro ChooseFolder32
-  ${If} $INSTDIR == "$PROGRAMFILES64\${PRODUCT}"
-    StrCpy $Folder32 "$PROGRAMFILES32\${PRODUCT}"
-  ${Else}
-    StrCpy $Folder32 "$INSTDIR\x86"
-  ${EndIf}
-!macroend
-
-; regsvr32 of the given bitness on FILE, options in OPTIONS; its exit code in
-; $0. A 32-bit program's System32 is SysWOW64 unless redirection is off. A
-; failed registration is reported by the DLL's own message box.
-!macro Regsvr32 BITS OPTIONS FILE
-  StrCpy $0 "not started"
-  !if ${BITS} == 64
-    ${DisableX64FSRedirection}
-  !endif
-  ExecWait `"$SYSDIR\regsvr32.exe" /s ${OPTIONS} "${FILE}"` $0
-  !if ${BITS} == 64
-    ${EnableX64FSRedirection}
-  !endif
-  DetailPrint "regsvr32 ${OPTIONS} ${FILE} (${BITS}-bit): exit code $0"
-!macroend
 
 ; A DLL that a program has loaded (Explorer keeps a shell extension) cannot
 ; be overwritten or deleted, but it can be renamed: an installed FILE moves
@@ -145,26 +87,19 @@ Var Registered    ; the bitnesses registered so far by this run: "", "64", "64 3
   IntOp $0 $0 + $1
 !macroend
 
-; A folder that still holds a file deleted at the next restart goes after it.
-!macro RemoveFolder FOLDER
-  ${If} ${RebootFlag}
-    RMDir /REBOOTOK "${FOLDER}"
-  ${Else}
-    RMDir "${FOLDER}"
-  ${EndIf}
-!macroend
-
 !macro RegisterOrUndo BITS FILE
   !insertmacro Regsvr32 ${BITS} "" "${FILE}"
   ${If} $0 != 0
     Call Undo
     MessageBox MB_OK|MB_ICONSTOP "${FILE} could not be registered (the message before says why), so setup has put everything back as it was." /SD IDOK
+    !insertmacro ExitCode ${EXIT_FAILED} "${FILE} could not be registered; everything is put back"
     Abort
   ${EndIf}
   StrCpy $Registered "$Registered ${BITS}"
 !macroend
 
 Function .onInit
+  !insertmacro StartLog "setup"
   !insertmacro AdministratorsOnly "Installing"
   ; The space the folder page asks for: the files of this system's bitness.
   ${If} ${RunningX64}
@@ -173,6 +108,17 @@ Function .onInit
     SectionSetSize 0 ${KB32}
   ${EndIf}
   ReadRegStr $Previous HKLM "${UNINSTALL_KEY}" InstallLocation
+  ReadRegStr $PreviousVersion HKLM "${UNINSTALL_KEY}" DisplayVersion
+  ; An older version never replaces a newer one; the same one repairs.
+  ${If} $PreviousVersion != ""
+    ${VersionCompare} $PreviousVersion ${VERSION} $0
+    ${If} $0 == 1
+      MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} $PreviousVersion is installed, which is newer than ${VERSION}.$\nTo install ${VERSION}, uninstall $PreviousVersion first." /SD IDOK
+      !insertmacro ExitCode ${EXIT_REFUSED} "$PreviousVersion is installed, newer than ${VERSION}; nothing changed"
+      Quit
+    ${EndIf}
+    ${Log} "installed: $PreviousVersion in $Previous"
+  ${EndIf}
   ; /D= has set the folder already; an upgrade goes where the installed
   ; version is.
   ${If} $INSTDIR == ""
@@ -186,10 +132,15 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
+Function .onUserAbort
+  !insertmacro ExitCode ${EXIT_CANCELLED} "cancelled"
+FunctionEnd
+
 Function CannotReplace
   Exch $0
   MessageBox MB_OK|MB_ICONSTOP "$0 cannot be replaced. Nothing has been changed." /SD IDOK
   Call Undo
+  !insertmacro ExitCode ${EXIT_FAILED} "$0 cannot be replaced; nothing changed"
   Abort
 FunctionEnd
 
@@ -228,10 +179,12 @@ Section
   ${If} $Previous != ""
   ${AndIf} $Previous != $INSTDIR
     MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} is installed in $Previous.$\nInstall this version there, or uninstall the other one first." /SD IDOK
+    !insertmacro ExitCode ${EXIT_OTHER_FOLDER} "installed in $Previous, not $INSTDIR; nothing changed"
     Abort
   ${EndIf}
   StrCpy $Registered ""
   !insertmacro ChooseFolder32
+  ${Log} "installing into $INSTDIR"
   !insertmacro SetAside "$INSTDIR\${DLL}" $AsideDll
   !insertmacro SetAside "$INSTDIR\${INSPECT}" $AsideInspect
   SetOutPath "$INSTDIR"
@@ -252,7 +205,8 @@ Section
   !insertmacro Discard $AsideDll
   !insertmacro Discard $AsideInspect
 
-  WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+  SetOutPath "$INSTDIR"
+  File "${UNINSTALL_PROGRAM}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" DisplayName "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" DisplayVersion "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" Publisher "${PUBLISHER}"
@@ -275,35 +229,8 @@ Section
   ; Programs that had the former version loaded keep it until they end.
   ${If} ${RebootFlag}
     MessageBox MB_OK|MB_ICONINFORMATION "${PRODUCT} ${VERSION} is installed.$\nExplorer still has the former version loaded: the new version takes effect once Explorer restarts (sign out and in again, or restart Windows)." /SD IDOK
-    SetErrorLevel ${ERROR_SUCCESS_REBOOT_REQUIRED}
-  ${EndIf}
-SectionEnd
-
-Function un.onInit
-  !insertmacro AdministratorsOnly "Removing"
-FunctionEnd
-
-Section Uninstall
-  ; Unregistering puts the jar file type's former default icon back.
-  ${If} ${RunningX64}
-    !insertmacro ChooseFolder32
-    !insertmacro Regsvr32 32 /u "$Folder32\${DLL}"
-    !insertmacro Regsvr32 64 /u "$INSTDIR\${DLL}"
-    Delete /REBOOTOK "$Folder32\${DLL}"
-    Delete /REBOOTOK "$Folder32\*.old"
-    !insertmacro RemoveFolder "$Folder32"
+    !insertmacro ExitCode ${EXIT_RESTART_NEEDED} "installed; the former version goes at the next restart"
   ${Else}
-    !insertmacro Regsvr32 32 /u "$INSTDIR\${DLL}"
-  ${EndIf}
-  Delete /REBOOTOK "$INSTDIR\${DLL}"
-  Delete /REBOOTOK "$INSTDIR\*.old"
-  Delete /REBOOTOK "$INSTDIR\${INSPECT}"
-  ; Run in place (_?=), the uninstaller leaves itself and its folder.
-  Delete "$INSTDIR\${UNINSTALLER}"
-  !insertmacro RemoveFolder "$INSTDIR"
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
-  ${If} ${RebootFlag}
-    MessageBox MB_OK|MB_ICONINFORMATION "${PRODUCT} is removed. A program still has it loaded: its file goes at the next restart." /SD IDOK
-    SetErrorLevel ${ERROR_SUCCESS_REBOOT_REQUIRED}
+    !insertmacro ExitCode 0 "installed"
   ${EndIf}
 SectionEnd

@@ -2,12 +2,25 @@
 # Builds the setup program build/dist/Morvane-<version>-setup.exe (the version
 # from the file VERSION) with NSIS from the Release builds of both Windows
 # trees, build/win32 and build/win64 (the trees scripts/test.sh tests), of
-# which it builds only the DLL and morvane-inspect. The DLLs and programs ship without symbols and debug
-# information. Prints the setup program's path last.
+# which it builds only the DLL and morvane-inspect. The DLLs and programs ship
+# without symbols and debug information. Beside the setup program it writes
+# the winget manifest, winget/ in the same folder. Prints the setup program's
+# path last.
 #
 # usage: package.sh [--version V --trees WIN32_TREE WIN64_TREE --out FILE]
 # With the options it packs trees that are built already, under another
 # version number (the upgrade tests make an older version's setup that way).
+#
+# Signing: with MORVANE_SIGN_PKCS12 (a PKCS#12 file with the code-signing
+# certificate, its chain and its key) and MORVANE_SIGN_PASSWORD, every file
+# that ships is signed with osslsigncode (SHA-256): both DLLs, both
+# morvane-inspect.exe, the uninstaller before it is packed and the setup
+# program last. MORVANE_SIGN_TIMESTAMP_URL names an RFC 3161 time-stamping
+# service, so the signatures stay valid after the certificate expires.
+# Without a certificate it builds unsigned and says so.
+#
+# The manifest's InstallerUrl is MORVANE_RELEASE_URL, the address the setup
+# program is published under (a placeholder without it).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 version=$(cat "$root/VERSION")
@@ -18,7 +31,7 @@ build=1
 while [ $# -gt 0 ]; do
   case $1 in
     --version) version=$2; shift 2 ;;
-    --trees) tree32=$2; tree64=$3; build=0; shift 3 ;;
+    --trees) tree32=$(cd "$2" && pwd); tree64=$(cd "$3" && pwd); build=0; shift 3 ;;
     --out) out=$2; shift 2 ;;
     *) sed -n 's/^# usage: //p' "$0" >&2; exit 2 ;;
   esac
@@ -40,7 +53,32 @@ fi
 
 files=$(mktemp -d)
 trap 'rm -rf "$files"' EXIT
-# ship BITS TREE: the tree's DLL and inspect program, stripped, in $files/BITS.
+
+# sign FILE: signs it in place when a certificate is given. The password goes
+# to osslsigncode in a file, never on a command line that others can read.
+signing=0
+if [ -n "${MORVANE_SIGN_PKCS12:-}" ]; then
+  [ -f "$MORVANE_SIGN_PKCS12" ] || { echo "package: no certificate file $MORVANE_SIGN_PKCS12" >&2; exit 1; }
+  command -v osslsigncode >/dev/null || { echo "package: osslsigncode is missing (scripts/setup.sh installs it)" >&2; exit 1; }
+  signing=1
+  (umask 077; printf '%s' "${MORVANE_SIGN_PASSWORD:-}" >"$files/password")
+  echo "package: signing with $MORVANE_SIGN_PKCS12" >&2
+else
+  echo "package: no certificate (MORVANE_SIGN_PKCS12), so nothing is signed" >&2
+fi
+sign() {
+  [ $signing = 1 ] || return 0
+  local timestamp=()
+  [ -n "${MORVANE_SIGN_TIMESTAMP_URL:-}" ] && timestamp=(-ts "$MORVANE_SIGN_TIMESTAMP_URL")
+  osslsigncode sign -pkcs12 "$MORVANE_SIGN_PKCS12" -readpass "$files/password" -h sha256 -n Morvane \
+    "${timestamp[@]}" -in "$1" -out "$1.signed" >"$files/sign.log" 2>&1 \
+    || { cat "$files/sign.log" >&2; echo "package: signing $1 failed" >&2; exit 1; }
+  mv "$1.signed" "$1"
+  echo "signed $(basename "$1"): $(stat -c %s "$1") bytes" >&2
+}
+
+# ship BITS TREE: the tree's DLL and inspect program, stripped and signed, in
+# $files/BITS.
 ship() {
   local strip
   strip=$(sed -n 's/^CMAKE_STRIP:FILEPATH=//p' "$2/CMakeCache.txt")
@@ -48,6 +86,7 @@ ship() {
   for f in Morvane.dll morvane-inspect.exe; do
     "$strip" --strip-all -o "$files/$1/$f" "$2/bin/$f"
     echo "$1-bit $f: $(stat -c %s "$2/bin/$f") bytes as built, $(stat -c %s "$files/$1/$f") stripped" >&2
+    sign "$files/$1/$f"
   done
 }
 ship 32 "$tree32"
@@ -55,9 +94,44 @@ ship 64 "$tree64"
 # kib FILE...: their size in KiB.
 kib() { stat -c %s "$@" | awk '{ total += $1 } END { print int(total / 1024) }'; }
 
+# NSIS's plugins (System, UserInfo) are DLLs that setup and the uninstaller
+# unpack and load at run time: signed too, so that a policy that refuses
+# unsigned DLLs lets them load.
+plugins=()
+if [ $signing = 1 ]; then
+  mkdir -p "$files/plugins/x86-unicode"
+  for p in System UserInfo; do
+    cp "/usr/share/nsis/Plugins/x86-unicode/$p.dll" "$files/plugins/x86-unicode/"
+    sign "$files/plugins/x86-unicode/$p.dll"
+  done
+  plugins=(-DPLUGINS="$files/plugins")
+fi
+
 mkdir -p "$(dirname "$out")"
-makensis -V2 -DVERSION="$version" -DFILES32="$files/32" -DFILES64="$files/64" \
-  -DKB32="$(kib "$files"/32/*)" -DKB64="$(kib "$files"/64/* "$files/32/Morvane.dll")" \
-  -DICON="$tree64/res/Morvane.ico" -DOUTFILE="$out" "$root/installer/Morvane.nsi" >&2
-echo "setup program: $(stat -c %s "$out") bytes" >&2
+icon="$tree64/res/Morvane.ico"
+makensis -V2 "${plugins[@]}" -DVERSION="$version" -DICON="$icon" -DOUTFILE="$files/uninstall.exe" \
+  "$root/installer/Uninstall.nsi" >&2
+sign "$files/uninstall.exe"
+makensis -V2 "${plugins[@]}" -DVERSION="$version" -DFILES32="$files/32" -DFILES64="$files/64" \
+  -DKB32="$(kib "$files"/32/* "$files/uninstall.exe")" \
+  -DKB64="$(kib "$files"/64/* "$files/32/Morvane.dll" "$files/uninstall.exe")" \
+  -DICON="$icon" -DUNINSTALL_PROGRAM="$files/uninstall.exe" -DOUTFILE="$out" "$root/installer/Morvane.nsi" >&2
+echo "setup program: $(stat -c %s "$out") bytes, unsigned" >&2
+sign "$out"
+
+# The winget manifest: the three files of the multi-file schema, from the
+# templates in installer/winget, for the setup program as it is now.
+manifests="$(dirname "$out")/winget"
+rm -rf "$manifests"
+mkdir -p "$manifests"
+rc_value() { sed -n "s/.*VALUE \"$1\", \"\\(.*\\)\".*/\\1/p" "$root/res/Morvane.rc"; }
+sha256=$(sha256sum "$out" | cut -d' ' -f1 | tr a-f A-F)
+url=${MORVANE_RELEASE_URL:-https://example.invalid/$(basename "$out")}
+for template in "$root"/installer/winget/*.yaml; do
+  sed -e "s|@VERSION@|$version|g" -e "s|@SHA256@|$sha256|g" -e "s|@URL@|$url|g" \
+    -e "s|@PUBLISHER@|$(rc_value CompanyName)|g" -e "s|@COPYRIGHT@|$(rc_value LegalCopyright)|g" \
+    "$template" >"$manifests/$(basename "$template")"
+done
+[ -n "${MORVANE_RELEASE_URL:-}" ] || echo "package: no MORVANE_RELEASE_URL, so the winget manifest names a placeholder address" >&2
+echo "winget manifest: $manifests" >&2
 echo "$out"

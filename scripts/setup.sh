@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs everything the three builds, the tests, the fuzzers, the benchmarks,
-# the demo and the setup program (NSIS) need on a bare Debian 12 machine.
+# the demo and the setup program (NSIS; osslsigncode signs it, 7-Zip unpacks it
+# for the signing test) need on a bare Debian 12 machine.
 # Idempotent: when everything is there already it checks and returns quietly.
 set -euo pipefail
 
@@ -9,7 +10,7 @@ native_pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-
   python3 python3-yaml nlohmann-json3-dev g++-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev
   binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  xvfb xauth wine wine64 nsis
+  xvfb xauth wine wine64 nsis osslsigncode 7zip
   libcommons-io-java libmaven-resolver-java)
 i386_pkgs=(wine32:i386)
 

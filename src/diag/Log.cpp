@@ -8,6 +8,7 @@
 #include "base/Holder.h"
 #include "diag/Config.h"
 #include "diag/LogFormat.h"
+#include "diag/WindowStation.h"
 
 namespace {
 
@@ -64,9 +65,11 @@ int showBox(const char* text) { return MessageBoxA(nullptr, text, "Info", MB_ICO
 int showBox(const wchar_t* text) { return MessageBoxW(nullptr, text, L"Info", MB_ICONINFORMATION); }
 
 // An information box with the text in full; without memory for it, the box
-// "No Memory" in its place.
+// "No Memory" in its place. Where no screen shows the process's windows, no
+// box at all: it would block the caller until the process is killed.
 template <typename C>
 int showFormattedBox(const C* format, va_list args) {
+    if (!isWindowStationVisible()) return 0;
     size_t n = 0;
     CorePtr<C> text(formatNew(&n, format, args));
     if (!text) return MessageBoxA(nullptr, "No Memory", "Error", MB_ICONEXCLAMATION);

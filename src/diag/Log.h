@@ -14,5 +14,6 @@ void logText(const char* text);
 void logGuid(const char* label, REFGUID guid);
 
 // Message boxes with printf-style text, caption "Info"; they block until closed.
+// In a window station that no screen shows they are left out and return 0.
 int showInfoBox(const char* format, ...);
 int showInfoBoxW(const wchar_t* format, ...);

@@ -7,6 +7,7 @@
 #include "base/CoreAlloc.h"
 #include "base/WinHolders.h"
 #include "diag/Config.h"
+#include "registration/FailureReport.h"
 #include "registration/RegistryWrite.h"
 
 namespace {
@@ -52,10 +53,6 @@ LONG writeEntries(const RegistryEntry* entries, size_t count) {
         if (rc != ERROR_SUCCESS && e.required) return rc;
     }
     return 0;
-}
-
-void showFailureBox(const char* text) {
-    MessageBoxA(nullptr, text, REGISTRATION_BOX_CAPTION, MB_OK | MB_ICONERROR);
 }
 
 // Jar icons refresh at once instead of after the next restart of the shell.
@@ -271,9 +268,9 @@ STDAPI DllRegisterServer() {
     if (handlers == 0 && !registeredInOtherView()) unregisterFileTypeHandlers();
     if (classKey == 0) unregisterClassKey();
     if (approval == 0) updateApprovedList(ApprovalChange::remove);
-    showFailureBox(kRegisterFailedText);
     LONG code = classKey != 0 ? classKey : approval != 0 ? approval : handlers != 0 ? handlers
               : properties != 0 ? properties : handler != 0 ? handler : lists;
+    reportRegistrationFailure(kRegisterFailedText, hresultFromCode(code));
     return hresultFromCode(code);
 }
 
@@ -291,6 +288,6 @@ STDAPI DllUnregisterServer() {
     notifyAssociationsChanged();
     LONG code = classKey != 0 ? classKey : approval != 0 ? approval : handlers;
     if (code == 0) return S_OK;
-    showFailureBox(kUnregisterFailedText);
+    reportRegistrationFailure(kUnregisterFailedText, hresultFromCode(code));
     return hresultFromCode(code);
 }

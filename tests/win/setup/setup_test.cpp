@@ -3,7 +3,8 @@
 // its own registry view, a 32-bit one the 32-bit DLL only. The jar file type
 // has the default icon a Java installer leaves, which must come back with its
 // type and bytes after the uninstallation. The upgrade starts from an older
-// version's setup made at test time (MORVANE_OLD_SETUP).
+// version's setup made at test time (MORVANE_OLD_SETUP), which also shows that
+// an older version never replaces a newer one.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -18,7 +19,8 @@ const bool kWindowsIs64Bit = sizeof(void*) == 8;  // the prefix has the tree's b
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Morvane";
 const char kPendingKey[] = "System\\CurrentControlSet\\Control\\Session Manager";
 const DWORD kRestartCompletes = ERROR_SUCCESS_REBOOT_REQUIRED;
-const DWORD kAborted = 2;
+const DWORD kNewerInstalled = 2;
+const DWORD kFailedAndTakenBack = ERROR_INSTALL_FAILURE;  // 1603
 
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
@@ -65,6 +67,12 @@ std::set<std::string> shippedFiles(const Layout& at) {
     return {at.dll(), at.dll32(), at.folder + "\\morvane-inspect.exe", at.uninstaller()};
 }
 
+std::string setupLog() {
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    return std::string(folder) + "Morvane-setup.log";
+}
+
 RegValue dwordValue(DWORD number) { return {REG_DWORD, std::string(reinterpret_cast<const char*>(&number), 4)}; }
 
 // The entry as "Apps & features" shows it, in the system's own view.
@@ -92,16 +100,20 @@ protected:
             ASSERT_EQ(installedFiles(at), std::set<std::string>()) << "installed already";
         writeValue(HKEY_CLASSES_ROOT, "jarfile\\DefaultIcon", nullptr, kFormerIcon);
         setRegistryString(HKEY_CLASSES_ROOT, ".jar", nullptr, "jarfile");
+        DeleteFileA(setupLog().c_str());
     }
     void TearDown() override {
         for (const Layout& at : {kDefault, kChosen})
-            if (HasFailure() && fileExists(at.uninstaller())) runProgramAndChildren(quoted(at.uninstaller()) + " /S");
+            if (HasFailure() && fileExists(at.uninstaller())) {
+                runProgramAndChildren(quoted(at.uninstaller()) + " /S");
+                runProgram("wineboot.exe -r");  // the uninstaller goes at the restart
+            }
         deleteRegistryTree(HKEY_CLASSES_ROOT, "jarfile");
         deleteRegistryTree(HKEY_CLASSES_ROOT, ".jar");
     }
 
-    static DWORD install(const char* setup, const std::string& options = "") {
-        return runProgram(quoted(environment(setup)) + " /S" + options);
+    static DWORD install(const char* setup, const std::string& options = " /S") {
+        return runProgram(quoted(environment(setup)) + options);
     }
 
     static void expectInstalled(const Layout& at) {
@@ -114,14 +126,27 @@ protected:
         EXPECT_EQ(entry, expectedEntry(at, environment("MORVANE_VERSION")));
     }
 
-    // The uninstaller as "Apps & features" runs it quietly; nothing of ours
-    // is left, and the jar file type has its former icon back.
+    // The uninstaller as "Apps & features" or a deployment tool runs it
+    // quietly, waited for: when it returns, nothing of ours is left but the
+    // uninstaller itself, which goes with its folder at the next restart,
+    // and the jar file type has its former icon back.
     static void uninstallAndExpectNothingLeft(const Layout& at) {
         RegValue command;
         ASSERT_TRUE(readValue(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString", &command));
-        EXPECT_EQ(runProgramAndChildren(command.bytes.c_str()), 0u);
+        EXPECT_EQ(runProgram(command.bytes.c_str()), 0u);
+        EXPECT_EQ(installedFiles(at), std::set<std::string>{at.uninstaller()});
+        EXPECT_TRUE(at.folder == at.folder32 || !fileExists(at.folder32));
+        for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+            EXPECT_EQ(viewTree(view), RegistryTree());
+            EXPECT_FALSE(openInView(HKEY_LOCAL_MACHINE, kUninstallKey, view).get());
+        }
+        EXPECT_EQ(fileTypeTree(), fileType(false));
+        EXPECT_NE(logText().find("exit code 0: removed\r\n"), std::string::npos) << logText();
+        EXPECT_EQ(runProgram("wineboot.exe -r"), 0u);
         expectNothingLeft(at);
     }
+
+    static std::string logText() { return fileExists(setupLog()) ? readBinaryFile(setupLog()) : ""; }
 
     static void expectNothingLeft(const Layout& at) {
         EXPECT_EQ(installedFiles(at), std::set<std::string>());
@@ -179,21 +204,53 @@ TEST_F(SetupTest, UpgradesWhileAProgramHasTheDllLoaded) {
     uninstallAndExpectNothingLeft(kDefault);
 }
 
-TEST_F(SetupTest, AFailedRegistrationLeavesNothingBehind) {
-    // Without the 32-bit view's approval list the 32-bit DLL's registration
-    // fails, after the 64-bit one's succeeded.
+TEST_F(SetupTest, AnOlderVersionRefusesAndTheSameVersionRepairs) {
+    ASSERT_EQ(install("MORVANE_SETUP"), 0u);
+    const std::string dll = readBinaryFile(kDefault.dll());
+    EXPECT_EQ(install("MORVANE_OLD_SETUP"), kNewerInstalled);
+    EXPECT_NE(logText().find("exit code 2: " + environment("MORVANE_VERSION") + " is installed, newer than 0.1.0"),
+              std::string::npos)
+        << logText();
+    EXPECT_EQ(readBinaryFile(kDefault.dll()), dll);
+    expectInstalled(kDefault);
+    DeleteFileA(kDefault.dll32().c_str());  // repaired by the same version
+    EXPECT_EQ(install("MORVANE_SETUP"), 0u);
+    EXPECT_EQ(installedFiles(kDefault), shippedFiles(kDefault));
+    expectInstalled(kDefault);
+    uninstallAndExpectNothingLeft(kDefault);
+}
+
+// Without the 32-bit view's approval list the 32-bit DLL's registration
+// fails, after the 64-bit one's succeeded. Silent, the DLL writes its error
+// into the setup log and setup ends at once; with the wizard the DLL shows
+// its box, and the watchdog then also takes the wizard through its pages.
+TEST_F(SetupTest, AFailedRegistrationLeavesNothingBehindAndShowsABoxOnlyToAPerson) {
     const std::string approvedPath = APPROVED_KEY_PATH;
     RegKey extensions = openInView(HKEY_LOCAL_MACHINE, approvedPath.substr(0, approvedPath.rfind('\\')).c_str(),
                                    KEY_WOW64_32KEY);
-    RegistryKeySnapshot approved(extensions.get(), "Approved");
-    deleteRegistryTree(extensions.get(), "Approved");
-    {
-        MessageBoxWatchdog watchdog(REG_TEST_BOX_CAPTION, true);
-        EXPECT_EQ(install("MORVANE_SETUP"), kAborted);
-        EXPECT_EQ(watchdog.count(), 1) << "the DLL's own message";
+    const std::string wizard = "Morvane " + environment("MORVANE_VERSION") + " Setup";
+    for (bool silent : {true, false}) {
+        SCOPED_TRACE(silent ? "silent" : "with the wizard");
+        RegistryKeySnapshot approved(extensions.get(), "Approved");
+        deleteRegistryTree(extensions.get(), "Approved");
+        DeleteFileA(setupLog().c_str());
+        {
+            MessageBoxWatchdog dllBox(REG_TEST_BOX_CAPTION, true);
+            MessageBoxWatchdog setupWindows(widen(wizard), true);
+            EXPECT_EQ(install("MORVANE_SETUP", silent ? " /S" : ""), kFailedAndTakenBack);
+            EXPECT_EQ(dllBox.count(), silent ? 0 : 1);
+            if (silent) {
+                EXPECT_EQ(setupWindows.count(), 0);
+            }
+        }
+        approved.restore();
+        expectNothingLeft(kDefault);
+        const std::string log = logText();
+        EXPECT_EQ(log.find(kDefault.dll32() + ": Error registering Shell Extension!") != std::string::npos, silent)
+            << log;
+        EXPECT_NE(log.find("exit code 1603: " + kDefault.dll32() + " could not be registered"), std::string::npos)
+            << log;
     }
-    approved.restore();
-    expectNothingLeft(kDefault);
 }
 
 }  // namespace
