@@ -96,6 +96,42 @@ char* valueAt(const DocNode* root, const char* path) {
     return node->type == DocType::Array ? joinedNames(node) : nullptr;
 }
 
+// An icon member path as a jar holds it: no leading slash.
+void addIcon(ModDescriptor* out, const char* path, unsigned width) {
+    if (!path || out->iconCount == kMaxModIcons) return;
+    while (*path == '/') ++path;
+    if (!*path) return;
+    char* kept = copyOf(path);
+    if (!kept) return;
+    out->iconPaths[out->iconCount] = kept;
+    out->iconWidths[out->iconCount++] = width;
+}
+
+// Fabric and Quilt: "icon" is a path, or an object of width -> path. Forge and
+// NeoForge: the first mod's "logoFile", else the file's.
+void readIcons(ModFamily family, const DocNode* root, ModDescriptor* out) {
+    const DocNode* icon = nullptr;
+    if (family == kFabric) icon = docMember(root, "icon");
+    if (family == kQuilt) icon = docPath(root, "quilt_loader.metadata.icon");
+    if (family == kForge || family == kNeoForge) {
+        icon = docPath(root, "mods.0.logoFile");
+        if (!docString(icon)) icon = docMember(root, "logoFile");
+    }
+    if (!icon) return;
+    if (const char* path = docString(icon)) {
+        addIcon(out, path, 0);
+        return;
+    }
+    if (icon->type != DocType::Object) return;
+    for (const DocNode* entry = icon->child; entry; entry = entry->next) {
+        unsigned width = 0;
+        const char* digits = entry->key;
+        while (*digits >= '0' && *digits <= '9' && width < 100000) width = width * 10 + unsigned(*digits++ - '0');
+        if (*digits || width == 0) continue;
+        addIcon(out, docString(entry), width);
+    }
+}
+
 Document* parse(ModFamily family, const char* bytes, size_t length) {
     switch (family) {
         case kFabric:
@@ -167,11 +203,30 @@ bool readModDescriptor(ModFamily family, const char* bytes, size_t length, const
     } else {
         item("Needs", valueAt(root, p.needs));
     }
+    readIcons(family, root, out);
     return true;
+}
+
+const char* modIconFor(const ModDescriptor& d, unsigned size) {
+    const char* best = nullptr;
+    unsigned bestWidth = 0;
+    bool bestAbove = false;
+    for (size_t i = 0; i < d.iconCount; ++i) {
+        unsigned width = d.iconWidths[i];
+        if (width == 0) return d.iconPaths[i];
+        bool above = width >= size;
+        if (!best || (above && (!bestAbove || width < bestWidth)) || (!above && !bestAbove && width > bestWidth)) {
+            best = d.iconPaths[i];
+            bestWidth = width;
+            bestAbove = above;
+        }
+    }
+    return best;
 }
 
 void freeModDescriptor(ModDescriptor* d) {
     for (char* text : {d->name, d->version, d->description, d->authors, d->vendor}) coreFree(text);
     for (size_t i = 0; i < d->itemCount; ++i) coreFree(d->itemValues[i]);
+    for (size_t i = 0; i < d->iconCount; ++i) coreFree(d->iconPaths[i]);
     *d = ModDescriptor{};
 }

@@ -21,6 +21,7 @@ extern const char* const kModDescriptorMembers[kModFamilyCount];
 extern const char* const kModFamilyNames[kModFamilyCount];
 
 constexpr size_t kMaxModItems = 8;
+constexpr size_t kMaxModIcons = 8;
 
 struct ModDescriptor {
     // coreAlloc texts, null where the descriptor gives none
@@ -35,7 +36,17 @@ struct ModDescriptor {
     char* itemValues[kMaxModItems];
     size_t itemCount;
     const char* keys[5];  // the key each of name, version, description, authors, vendor came from
+    // The descriptor's icon: PNG members, each for a width (0: one image of
+    // any size), in the descriptor's order.
+    char* iconPaths[kMaxModIcons];
+    unsigned iconWidths[kMaxModIcons];
+    size_t iconCount;
 };
+
+// The icon member for a requested size: the entry of the smallest width at or
+// above the size, else the largest; an entry of unknown width serves any size.
+// Null without an icon.
+const char* modIconFor(const ModDescriptor& descriptor, unsigned size);
 
 // False, with everything null, when the document is not one the family's
 // format reads (the loader would refuse it too) or memory runs out.
