@@ -24,10 +24,16 @@ set(MORVANE_LIB_FLAGS ${MORVANE_WARNINGS} -fno-exceptions -fno-rtti)
 
 # zlib from the toolchain's own root: on Windows the static library, so that
 # the DLL and the programs import nothing but system DLLs.
-if(MORVANE_WINDOWS)
-  set(ZLIB_USE_STATIC_LIBS ON)
+# A toolchain without one (cmake/zig-aarch64.cmake) builds the copy in
+# third_party/zlib.
+if(MORVANE_BUNDLED_ZLIB)
+  add_subdirectory(${PROJECT_SOURCE_DIR}/third_party/zlib ${CMAKE_BINARY_DIR}/zlib)
+else()
+  if(MORVANE_WINDOWS)
+    set(ZLIB_USE_STATIC_LIBS ON)
+  endif()
+  find_package(ZLIB REQUIRED)
 endif()
-find_package(ZLIB REQUIRED)
 
 function(morvane_core_variant name)
   cmake_parse_arguments(V "" "" "COMPILE;LINK" ${ARGN})
