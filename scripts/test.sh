@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the three trees and the setup program and runs every test: the native
+# Builds the four trees and the setup program and runs every test: the native
 # unit tests (ASan+UBSan), the fuzz smoke runs, and the Windows tests under
 # Wine, those of build/win32 in its private 32-bit prefix and those of
 # build/win64 (the same programs built for 64-bit, and the tests of both DLLs
@@ -43,6 +43,22 @@ build_tree "win64 (mingw-w64 x86_64)" "$win64" -DCMAKE_TOOLCHAIN_FILE="$root/cma
   -DCMAKE_BUILD_TYPE=Release -DMORVANE_OTHER_DLL="$win32/bin/Morvane.dll" -DMORVANE_SHARED_FIXTURES="$win32/fixtures" \
   -DMORVANE_SETUP="$setup"
 
+# The ARM64 tree needs Zig from npm (scripts/setup-arm64.sh), which may be
+# missing where the registry could not be reached: then it is skipped and the
+# summary says so.
+arm64="$root/build/arm64"
+rm -rf "$arm64/test-results"
+mkdir -p "$arm64/test-results"
+if zig=$(bash scripts/setup-arm64.sh 2>/dev/null) && [ -n "$zig" ]; then
+  export MORVANE_ZIG="$zig"
+  build_tree "arm64 (Zig clang, aarch64-windows-gnu)" "$arm64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/zig-aarch64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release
+else
+  arm64=""
+  echo "dll_exports_imports of build/arm64 (Zig could not be installed: see scripts/setup-arm64.sh)" \
+    >"$root/build/arm64/test-results/skipped.txt"
+fi
+
 echo "== setup program (from the two Windows trees, NSIS)"
 bash scripts/package.sh --trees "$win32" "$win64" --out "$setup" >/dev/null 2>"$root/build/package.log" \
   || { tail -30 "$root/build/package.log"; echo "packaging failed"; status=1; }
@@ -59,7 +75,13 @@ bash scripts/wine-ctest.sh "$win32" --timeout 600 --output-on-failure --output-j
 echo "== Windows tests under Wine, 64-bit"
 bash scripts/wine-ctest.sh "$win64" --timeout 600 --output-on-failure --output-junit "$win64/test-results/ctest.xml" || status=1
 
+if [ -n "$arm64" ]; then
+  echo "== ARM64 DLL check"
+  ctest --test-dir "$arm64" --output-on-failure --output-junit "$arm64/test-results/ctest.xml" || status=1
+fi
+
 t2=$(date +%s)
 echo "== time: $((t2 - t0)) s in all, $((t2 - t1)) s without setup"
-python3 scripts/summarize.py "$native/test-results" "$win32/test-results" "$win64/test-results" || status=1
+python3 scripts/summarize.py "$native/test-results" "$win32/test-results" "$win64/test-results" \
+  "$root/build/arm64/test-results" || status=1
 exit $status
