@@ -14,7 +14,7 @@ native_pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-
   python3 python3-yaml nlohmann-json3-dev g++-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev
   binutils-mingw-w64-i686 llvm-14
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  xvfb xauth wine wine64 nsis osslsigncode 7zip
+  xvfb xauth wine wine64 nsis osslsigncode 7zip qemu-user
   libcommons-io-java libmaven-resolver-java)
 i386_pkgs=(wine32:i386)
 
