@@ -2,7 +2,7 @@
 # arm64_emulated.sh WINE_ROOT BUILD_DIR SOURCE_DIR: the ARM64 DLL in an ARM64
 # Wine prefix under qemu-aarch64 (WINE_ROOT from scripts/arm64-wine.sh): it
 # registers itself through the ARM64 regsvr32, and the ARM64 shell host shows
-# an example jar's tooltip through the registered class. Files go on the
+# an example jar's tooltip and its icons through the registered class. Files go on the
 # prefix's C: drive.
 set -euo pipefail
 root=$1 build=$2 src=$3
@@ -22,3 +22,8 @@ got=$(step "$wine" 'C:\morvane\shellhost.exe' --registered tip 'C:\morvane\hello
 want=$'Hello: greets every file you drop onto it.\nDrop files onto the jar to see their names.'
 if [ "$got" != "$want" ]; then printf 'tip: got\n%s\nwant\n%s\n' "$got" "$want"; exit 1; fi
 echo "tip through the registered class: ok"
+# The icon report is wide formatted output, which in the ARM64 programs goes
+# through cmake/zig/ms_fwprintf.c.
+icon=$(step "$wine" 'C:\morvane\shellhost.exe' --registered icon 'C:\morvane\hello.jar' 2>/dev/null | tr -d '\r')
+if [ "$(grep -c "stage 1, the jar's icon.ico entry" <<<"$icon")" != 2 ]; then printf 'icon: got\n%s\n' "$icon"; exit 1; fi
+echo "icon through the registered class: ok"
