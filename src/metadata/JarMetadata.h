@@ -173,6 +173,8 @@ public:
     explicit OpenJar(const PathChar* path) : file_(path), reader_(file_) { ready_ = file_.isOpen() && reader_.open(); }
     bool ready() const { return ready_; }
     JarReader& reader() { return reader_; }
+    // The file, for a member the walk did not note (a descriptor's icon).
+    ByteSource& source() { return file_; }
 
 private:
     ArchiveFile file_;
