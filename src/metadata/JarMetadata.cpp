@@ -658,7 +658,8 @@ bool JarMetadataBuilder::run() {
         if (!manifestVersion) manifestVersion = usable(manifest.value("Specification-Version"), true);
         if (!page && c.manifestFound) prefetch(false, true);
         readOwnPom(manifestVersion);
-        readModule();
+        // The tooltip asks the module only for what the pom left open.
+        if (page || !has(kJarName) || !has(kJarVersion)) readModule();
     }
     offerHeader(kJarVersion, "Specification-Version");
     offerHeader(kJarName, "Automatic-Module-Name");
