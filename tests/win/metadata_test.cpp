@@ -108,6 +108,11 @@ TEST_F(MetadataTest, ModsAndPluginsShowTheirDescriptor) {
                     " | Implementation-Version"},
         {"paper-thing.jar", "1.1 | PaperThing |  | Family | Version | Authors | Needs | Manifest-Version"},
         {"idea-plugin.jar", "7.2 | Idea Thing | Example Corp | Family | Id | Version | Needs | Manifest-Version"},
+        {"quilted.jar", "2.1.0 | Quilted |  | Family | Id | Version | Authors | Manifest-Version"},
+        {"forged.jar", "1.4 | Forged |  | Family | Id | Version | Licence | Manifest-Version"},
+        {"bukkit-thing.jar", "2.0 | BukkitThing |  | Family | Version | Authors | Manifest-Version"},
+        {"bungee-thing.jar", "0.9 | BungeeThing |  | Family | Version | Authors | Manifest-Version"},
+        {"velocity-thing.jar", "1.1.1 | VeloThing |  | Family | Id | Version | Authors | Manifest-Version"},
     };
     for (const auto& row : pages)
         EXPECT_EQ(pageOf(fixturePath(std::string("mods/") + row.jar), kAmerican), row.page) << row.jar;
