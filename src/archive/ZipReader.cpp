@@ -772,7 +772,14 @@ DirectoryWalk ArchiveSession::walk(EntryChooser choose, void* context, const cha
     if (!state_ || !choose) return kWalkNoArchive;
     uint64_t wanted[kMaxEndings];
     if (endingCount > kMaxEndings) endingCount = 0;
-    for (size_t i = 0; i < endingCount; ++i) std::memcpy(&wanted[i], endings[i], 8);
+    // A name's ending is first looked up in a 64-bit set of the endings'
+    // hashes: most names (class files) are passed by after one multiply.
+    auto hashOf = [](uint64_t ending) { return (ending * 0x9E3779B97F4A7C15ull) >> 58; };
+    uint64_t hashes = 0;
+    for (size_t i = 0; i < endingCount; ++i) {
+        std::memcpy(&wanted[i], endings[i], 8);
+        hashes |= 1ull << hashOf(wanted[i]);
+    }
     const Directory& directory = state_->directory;
     DirectoryReader reader(source_, directory, state_->tail.window);
     const uint8_t* p = nullptr;
@@ -794,7 +801,8 @@ DirectoryWalk ArchiveSession::walk(EntryChooser choose, void* context, const cha
         if (!shown && nameLength >= 8) {
             uint64_t ending;
             std::memcpy(&ending, name + nameLength - 8, 8);
-            for (size_t i = 0; i < endingCount && !shown; ++i) shown = ending == wanted[i];
+            if (hashes & (1ull << hashOf(ending)))
+                for (size_t i = 0; i < endingCount && !shown; ++i) shown = ending == wanted[i];
         }
         if (MemberLocation* slot = shown ? choose(name, nameLength, context) : nullptr) {
             const uint8_t* whole = held >= length ? p : reader.at(pos, length);
