@@ -84,5 +84,7 @@ void loadArchiveIcons(const PathChar* archivePath, UINT smallWidth, UINT smallHe
         loadOneIcon(directory, largeWidth, wantedDepth, phiconLarge);
         return;
     }
-    if (isStandardMetadataOn()) loadDescriptorIcons(jar, archivePath, smallWidth, largeWidth, phiconSmall, phiconLarge);
+    // Only a mod's descriptor names an icon: other jars cost nothing more here.
+    if (jar.reader().hasModDescriptor() && isStandardMetadataOn())
+        loadDescriptorIcons(jar, archivePath, smallWidth, largeWidth, phiconSmall, phiconLarge);
 }

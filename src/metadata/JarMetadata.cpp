@@ -336,6 +336,13 @@ bool JarReader::open() {
     return true;
 }
 
+bool JarReader::hasModDescriptor() const {
+    if (!candidates_) return false;
+    for (bool found : candidates_->descriptorFound)
+        if (found) return true;
+    return false;
+}
+
 int JarReader::readShellMember(ShellMember member, MemberBuffer* out) {
     if (!out) return kArchiveUnusable;
     *out = MemberBuffer{0, nullptr};

@@ -128,6 +128,8 @@ public:
     // Finds the end record and walks the directory. False when the jar is no
     // zip the reader accepts, or memory ran out.
     bool open();
+    // Whether the walk found a mod's or plugin's descriptor.
+    bool hasModDescriptor() const;
     // A shell-meta-inf member, with the statuses of readArchiveMemberFrom.
     int readShellMember(ShellMember member, MemberBuffer* out);
     // The jar's metadata; false when it has none (no name and no version),
