@@ -74,6 +74,9 @@ constexpr uint16_t kAllOnes16 = 0xFFFFu;
 // Most jars have no comment: one small read at the end usually finds the end
 // record, and for small jars the whole directory with it.
 constexpr uint32_t kFirstTailRead = 4096;
+// A session reads a file of at most this size whole, at once: the members it
+// wants then come out of memory without another read.
+constexpr uint32_t kWholeFileRead = 64 * 1024;
 // Directory reads start small (the member is often near the front) and grow
 // fourfold up to the largest read; a central header is never longer than the
 // largest read, so every header fits in one.
@@ -596,10 +599,20 @@ struct ArchiveTail {
 };
 
 // Finds the end record and with it the central directory.
-bool locateDirectory(ByteSource& source, ArchiveTail* tail, Directory* directory) {
+bool locateDirectory(ByteSource& source, ArchiveTail* tail, Directory* directory, bool wholeSmallFile) {
     const uint64_t fileSize = source.size();
     if (fileSize < kEndSize) return false;
     Window& window = tail->window;
+    if (wholeSmallFile && fileSize > kFirstTailRead && fileSize <= kWholeFileRead) {
+        // The whole file holds every place an end record may stand.
+        tail->wide.reset(static_cast<uint8_t*>(coreAlloc(static_cast<size_t>(fileSize))));
+        if (!tail->wide) return false;
+        window.bytes = tail->wide.get();
+        window.length = static_cast<uint32_t>(fileSize);
+        window.start = 0;
+        if (!source.readAt(0, tail->wide.get(), window.length)) return false;
+        return searchEndRecord(source, window, fileSize, fileSize, directory) == EndCheck::kFound;
+    }
     window.bytes = tail->first;
     window.length = fileSize < kFirstTailRead ? static_cast<uint32_t>(fileSize) : kFirstTailRead;
     window.start = fileSize - window.length;
@@ -626,7 +639,7 @@ bool locateDirectory(ByteSource& source, ArchiveTail* tail, Directory* directory
 int readMember(ByteSource& source, const char* name, uint32_t nameLength, MemberBuffer* out) {
     ArchiveTail tail;
     Directory directory;
-    if (!locateDirectory(source, &tail, &directory)) return kMemberAbsent;
+    if (!locateDirectory(source, &tail, &directory, false)) return kMemberAbsent;
     Entry entry;
     if (!findEntry(source, directory, tail.window, name, nameLength, &entry)) return kMemberAbsent;
     tail.wide.reset();
@@ -742,7 +755,7 @@ bool ArchiveSession::open() {
     void* block = coreAlloc(sizeof(ArchiveSessionState));
     if (!block) return false;
     ArchiveSessionState* state = new (block) ArchiveSessionState(source_);
-    if (!locateDirectory(source_, &state->tail, &state->directory)) {
+    if (!locateDirectory(source_, &state->tail, &state->directory, true)) {
         state->~ArchiveSessionState();
         coreFree(state);
         return false;
@@ -759,7 +772,14 @@ DirectoryWalk ArchiveSession::walk(EntryChooser choose, void* context, const cha
     if (!state_ || !choose) return kWalkNoArchive;
     uint64_t wanted[kMaxEndings];
     if (endingCount > kMaxEndings) endingCount = 0;
-    for (size_t i = 0; i < endingCount; ++i) std::memcpy(&wanted[i], endings[i], 8);
+    // A name's ending is first looked up in a 64-bit set of the endings'
+    // hashes: most names (class files) are passed by after one multiply.
+    auto hashOf = [](uint64_t ending) { return (ending * 0x9E3779B97F4A7C15ull) >> 58; };
+    uint64_t hashes = 0;
+    for (size_t i = 0; i < endingCount; ++i) {
+        std::memcpy(&wanted[i], endings[i], 8);
+        hashes |= 1ull << hashOf(wanted[i]);
+    }
     const Directory& directory = state_->directory;
     DirectoryReader reader(source_, directory, state_->tail.window);
     const uint8_t* p = nullptr;
@@ -781,7 +801,8 @@ DirectoryWalk ArchiveSession::walk(EntryChooser choose, void* context, const cha
         if (!shown && nameLength >= 8) {
             uint64_t ending;
             std::memcpy(&ending, name + nameLength - 8, 8);
-            for (size_t i = 0; i < endingCount && !shown; ++i) shown = ending == wanted[i];
+            if (hashes & (1ull << hashOf(ending)))
+                for (size_t i = 0; i < endingCount && !shown; ++i) shown = ending == wanted[i];
         }
         if (MemberLocation* slot = shown ? choose(name, nameLength, context) : nullptr) {
             const uint8_t* whole = held >= length ? p : reader.at(pos, length);
@@ -895,7 +916,7 @@ int readArchiveMemberFrom(ByteSource& source, const char* memberName, MemberBuff
 DirectoryWalk walkArchiveDirectory(ByteSource& source, DirectoryVisitor visit, void* context) {
     ArchiveTail tail;
     Directory directory;
-    if (!visit || !locateDirectory(source, &tail, &directory)) return kWalkNoArchive;
+    if (!visit || !locateDirectory(source, &tail, &directory, false)) return kWalkNoArchive;
     return walkEntries(source, directory, tail.window, visit, context);
 }
 

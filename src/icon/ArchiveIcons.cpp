@@ -4,6 +4,9 @@
 
 #include "archive/ArchiveReader.h"
 #include "base/CoreAlloc.h"
+#include "diag/Config.h"
+#include "icon/PngIcon.h"
+#include "metadata/JarMetadata.h"
 
 namespace {
 
@@ -23,6 +26,28 @@ void loadOneIcon(const IconDirectory& directory, UINT size, UINT wantedDepth, HI
     IconImage image;
     int index = chooseIconEntry(directory, size, wantedDepth);
     if (locateIconImage(directory.data, directory.length, index, &image)) *phicon = createIconFromImage(image);
+}
+
+// A mod's descriptor names PNG members for its icon; each requested size gets
+// the entry nearest at or above it, scaled to the size.
+void loadDescriptorIcons(OpenJar& jar, const PathChar* archivePath, UINT smallSize, UINT largeSize,
+                         HICON* phiconSmall, HICON* phiconLarge) {
+    CorePtr<char> fileName(jarFileNameOf(archivePath));
+    JarMetadata metadata;
+    if (!jar.reader().readMetadata({fileName.get(), nullptr, kMetadataForTooltip}, &metadata)) return;
+    const struct {
+        UINT size;
+        HICON* icon;
+    } wanted[] = {{smallSize, phiconSmall}, {largeSize, phiconLarge}};
+    for (const auto& w : wanted) {
+        const char* member = w.icon && w.size ? modIconFor(metadata.descriptor(), w.size) : nullptr;
+        if (!member) continue;
+        MemberBuffer png = {0, nullptr};
+        int status = readArchiveMemberFrom(jar.source(), member, &png);
+        if (status >= kArchiveUnusable) continue;
+        MemberHolder held(&png);
+        if (status == kMemberRead) *w.icon = createIconFromPng(png.data, png.length, w.size, w.size);
+    }
 }
 
 }  // namespace
@@ -45,9 +70,21 @@ void loadArchiveIcons(const PathChar* archivePath, UINT smallWidth, UINT smallHe
     if (phiconLarge) *phiconLarge = nullptr;
     if (!phiconSmall && !phiconLarge) return;
 
-    MetadataMember member(archivePath, MEMBER_ICON);
-    IconDirectory directory;
-    if (!member.present() || !checkIconDirectory(member.data(), member.length(), &directory)) return;
-    loadOneIcon(directory, smallWidth, wantedDepth, phiconSmall);
-    loadOneIcon(directory, largeWidth, wantedDepth, phiconLarge);
+    OpenJar jar(archivePath);
+    if (!jar.ready()) return;
+    MemberBuffer member = {0, nullptr};
+    int status = jar.reader().readShellMember(kShellIcon, &member);
+    if (status >= kArchiveUnusable) return;
+    MemberHolder held(&member);
+    if (status == kMemberRead && member.length > 0) {
+        // The jar's own icon file; one that is no icon file gives no icon here.
+        IconDirectory directory;
+        if (!checkIconDirectory(member.data, member.length, &directory)) return;
+        loadOneIcon(directory, smallWidth, wantedDepth, phiconSmall);
+        loadOneIcon(directory, largeWidth, wantedDepth, phiconLarge);
+        return;
+    }
+    // Only a mod's descriptor names an icon: other jars cost nothing more here.
+    if (jar.reader().hasModDescriptor() && isStandardMetadataOn())
+        loadDescriptorIcons(jar, archivePath, smallWidth, largeWidth, phiconSmall, phiconLarge);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Stage 1 of the icon handler: the icons an archive carries in its member
-// "shell-meta-inf/icons/icon.ico".
+// "shell-meta-inf/icons/icon.ico", and where it has none, the PNG icon its mod
+// descriptor names (with standard metadata on).
 #include <windows.h>
 
 #include "base/Holder.h"

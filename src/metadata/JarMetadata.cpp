@@ -336,6 +336,13 @@ bool JarReader::open() {
     return true;
 }
 
+bool JarReader::hasModDescriptor() const {
+    if (!candidates_) return false;
+    for (bool found : candidates_->descriptorFound)
+        if (found) return true;
+    return false;
+}
+
 int JarReader::readShellMember(ShellMember member, MemberBuffer* out) {
     if (!out) return kArchiveUnusable;
     *out = MemberBuffer{0, nullptr};
@@ -658,7 +665,8 @@ bool JarMetadataBuilder::run() {
         if (!manifestVersion) manifestVersion = usable(manifest.value("Specification-Version"), true);
         if (!page && c.manifestFound) prefetch(false, true);
         readOwnPom(manifestVersion);
-        readModule();
+        // The tooltip asks the module only for what the pom left open.
+        if (page || !has(kJarName) || !has(kJarVersion)) readModule();
     }
     offerHeader(kJarVersion, "Specification-Version");
     offerHeader(kJarName, "Automatic-Module-Name");

@@ -128,6 +128,8 @@ public:
     // Finds the end record and walks the directory. False when the jar is no
     // zip the reader accepts, or memory ran out.
     bool open();
+    // Whether the walk found a mod's or plugin's descriptor.
+    bool hasModDescriptor() const;
     // A shell-meta-inf member, with the statuses of readArchiveMemberFrom.
     int readShellMember(ShellMember member, MemberBuffer* out);
     // The jar's metadata; false when it has none (no name and no version),
@@ -173,6 +175,8 @@ public:
     explicit OpenJar(const PathChar* path) : file_(path), reader_(file_) { ready_ = file_.isOpen() && reader_.open(); }
     bool ready() const { return ready_; }
     JarReader& reader() { return reader_; }
+    // The file, for a member the walk did not note (a descriptor's icon).
+    ByteSource& source() { return file_; }
 
 private:
     ArchiveFile file_;

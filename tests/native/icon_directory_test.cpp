@@ -10,6 +10,7 @@
 
 #include "icon/IconDirectory.h"
 #include "icon/IconLocation.h"
+#include "icon/PngLayout.h"
 
 namespace {
 
@@ -280,16 +281,28 @@ TEST(IconDirectory, ImageSizeIsTheBitmapsOrThePngsOwn) {
         s += s.substr(16, 4);
         return s + std::string(tail, '\0');
     };
+    auto with = [](std::string s, size_t at, const std::string& bytes) { return s.replace(at, bytes.size(), bytes); };
     const struct {
         const char* name;
         std::string image;
         bool png;
-        int32_t side;  // 0: no size an icon can have
+        int32_t side;       // 0: no size an icon can have
+        uint32_t pngSide;   // what pngDimensions reads, 0: no PNG header
     } cases[] = {
-        {"Bitmap", bitmapImage(32, 64, 32), false, 32},   {"Png", png(48, 40), true, 48},
-        {"Png256", png(256, 40), true, 256},               {"PngTooWide", png(300, 40), true, 0},
-        {"PngTooShortToUse", png(48, 4), true, 0},          {"BitmapTooWide", bitmapImage(300, 600, 32), false, 0},
-        {"BitmapTooShort", bitmapHeader(32, 64, 32).substr(0, 39), false, 0},
+        {"Bitmap", bitmapImage(32, 64, 32), false, 32, 0},
+        {"Png", png(48, 40), true, 48, 48},
+        {"Png256", png(256, 40), true, 256, 256},
+        {"PngTooWide", png(300, 40), true, 0, 300},
+        {"PngTooShortToUse", png(48, 4), true, 0, 0},
+        {"PngHeaderAndCrcOnly", png(48, 9), true, 0, 48},
+        {"PngLargestSide", png(0x7fffffff, 40), true, 0, 0x7fffffff},
+        {"PngSideBeyondPngs", png(0x80000000, 40), true, 0, 0},
+        {"PngSideZero", png(0, 40), true, 0, 0},
+        {"PngSignatureBroken", with(png(48, 40), 7, "\x0b"), true, 48, 0},
+        {"PngFirstChunkNotHeader", with(png(48, 40), 12, "IDAT"), true, 48, 0},
+        {"PngHeaderLength14", with(png(48, 40), 11, "\x0e"), true, 48, 0},
+        {"BitmapTooWide", bitmapImage(300, 600, 32), false, 0, 0},
+        {"BitmapTooShort", bitmapHeader(32, 64, 32).substr(0, 39), false, 0, 0},
     };
     for (const auto& c : cases) {
         std::vector<uint8_t> bytes(c.image.begin(), c.image.end());
@@ -299,6 +312,10 @@ TEST(IconDirectory, ImageSizeIsTheBitmapsOrThePngsOwn) {
         EXPECT_EQ(iconImageSize(image, &width, &height), c.side != 0) << c.name;
         EXPECT_EQ(width, c.side) << c.name;
         EXPECT_EQ(height, c.side) << c.name;
+        uint32_t pngWidth = 0, pngHeight = 0;
+        EXPECT_EQ(pngDimensions(bytes.data(), bytes.size(), &pngWidth, &pngHeight), c.pngSide != 0) << c.name;
+        EXPECT_EQ(pngWidth, c.pngSide) << c.name;
+        EXPECT_EQ(pngHeight, c.pngSide) << c.name;
     }
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "win/IconTestSupport.h"
 #include "win/VersionTestSupport.h"
 #include "win/WinTestSupport.h"
 
@@ -98,8 +99,51 @@ TEST_F(MetadataTest, ModsAndPluginsShowTheirDescriptor) {
     };
     for (const auto& row : rows)
         EXPECT_EQ(tooltipOf(fixturePath(std::string("mods/") + row.jar), kAmerican), row.tooltip) << row.jar;
-    EXPECT_EQ(pageOf(fixturePath("mods/sodium-fabric.jar"), kAmerican),
-              "0.5.8 | Sodium |  | Family | Id | Version | Authors | Licence | Needs | Manifest-Version");
+    const struct {
+        const char* jar;
+        const char* page;
+    } pages[] = {
+        {"sodium-fabric.jar", "0.5.8 | Sodium |  | Family | Id | Version | Authors | Licence | Needs | Manifest-Version"},
+        {"neo.jar", "3.0.7 | Neo Thing |  | Family | Id | Version | Authors | Licence | Manifest-Version"
+                    " | Implementation-Version"},
+        {"paper-thing.jar", "1.1 | PaperThing |  | Family | Version | Authors | Needs | Manifest-Version"},
+        {"idea-plugin.jar", "7.2 | Idea Thing | Example Corp | Family | Id | Version | Needs | Manifest-Version"},
+        {"quilted.jar", "2.1.0 | Quilted |  | Family | Id | Version | Authors | Manifest-Version"},
+        {"forged.jar", "1.4 | Forged |  | Family | Id | Version | Licence | Manifest-Version"},
+        {"bukkit-thing.jar", "2.0 | BukkitThing |  | Family | Version | Authors | Manifest-Version"},
+        {"bungee-thing.jar", "0.9 | BungeeThing |  | Family | Version | Authors | Manifest-Version"},
+        {"velocity-thing.jar", "1.1.1 | VeloThing |  | Family | Id | Version | Authors | Manifest-Version"},
+    };
+    for (const auto& row : pages)
+        EXPECT_EQ(pageOf(fixturePath(std::string("mods/") + row.jar), kAmerican), row.page) << row.jar;
+}
+
+// A jar without icon.ico shows the PNG its descriptor names, scaled to the
+// size asked for; a banner wider than 2:1 is not used and the module's own
+// icon follows, as for any jar without an icon.
+TEST_F(MetadataTest, ModsShowTheirDescriptorsIcon) {
+    const COLORREF green = RGB(40, 160, 40), red = RGB(200, 60, 30);
+    const struct {
+        const char* jar;
+        UINT size;
+        COLORREF centre;  // CLR_INVALID: the module's icon
+    } rows[] = {
+        {"sodium-fabric.jar", 32, green}, {"sodium-fabric.jar", 16, green}, {"sodium-fabric.jar", 48, green},
+        {"neo.jar", 32, red},             {"forged.jar", 32, CLR_INVALID},
+    };
+    for (const auto& row : rows) {
+        ExtractResult r = extractThroughShell(fixturePath(std::string("mods/") + row.jar), MAKELONG(row.size, row.size));
+        IconPixels got = readIconPixels(r.large.get());
+        ASSERT_TRUE(got.valid) << row.jar << " " << row.size;
+        EXPECT_EQ(got.width, int(row.size)) << row.jar;
+        if (row.centre == CLR_INVALID) {
+            EXPECT_TRUE(got == readIconPixels(loadModuleIconAt(int(row.size)).get())) << row.jar << ": the module's icon";
+            continue;
+        }
+        COLORREF c = got.centre();
+        for (int shift : {0, 8, 16})
+            EXPECT_NEAR(int((c >> shift) & 0xFF), int((row.centre >> shift) & 0xFF), 24) << row.jar << " " << row.size;
+    }
 }
 
 TEST_F(MetadataTest, TheSwitchOffGivesOnlyWhatShellMembersGive) {

@@ -1,9 +1,13 @@
 // The icon: the entries of the jar's icon file and the entry the extension's
 // own rule picks for each size and colour depth the shell asks for.
+#include <cstdio>
+#include <map>
 #include <filesystem>
 #include <fstream>
 
 #include "Report.h"
+#include "metadata/JarMetadata.h"
+#include "icon/PngLayout.h"
 #include "icon/IconDirectory.h"
 
 namespace {
@@ -70,6 +74,56 @@ void extract(const Jar& jar, const std::string& folder, const EntryFacts& f, Jso
     std::string name = jar.baseName + "-entry" + row["entry"].dump() + ".ico";
     std::string path = (dir / std::filesystem::u8path(name)).u8string();
     row["file"] = writeSingleIcon(path, f) ? Json(path) : Json(nullptr);
+}
+
+// A mod's descriptor's PNG icons, and the one each request gets, as the
+// extension picks and bounds them; --extract-icons writes the chosen PNGs.
+void inspectDescriptorIcon(const Jar& jar, const Options& options, Json& section) {
+    OpenJar open(jar.path.c_str());
+    CorePtr<char> fileName(jarFileNameOf(jar.path.c_str()));
+    JarMetadata metadata;
+    if (!open.ready() || !open.reader().readMetadata({fileName.get(), nullptr, kMetadataForTooltip}, &metadata))
+        return;
+    const ModDescriptor& d = metadata.descriptor();
+    if (d.iconCount == 0) return;
+    Json icons = Json::array();
+    std::map<std::string, std::string> bytesOf;
+    for (size_t i = 0; i < d.iconCount; ++i) {
+        MemberBuffer png = {0, nullptr};
+        int status = readArchiveMemberFrom(open.source(), d.iconPaths[i], &png);
+        Json row = {{"member", d.iconPaths[i]}, {"width", d.iconWidths[i] ? Json(d.iconWidths[i]) : Json(nullptr)}};
+        uint32_t w = 0, h = 0;
+        bool read = status == kMemberRead;
+        row["bytes"] = read ? Json(png.length) : Json(nullptr);
+        bool sized = read && pngDimensions(png.data, png.length, &w, &h);
+        row["image"] = sized ? Json(sizeText(int32_t(w), int32_t(h))) : Json(nullptr);
+        PngIconLayout layout;
+        row["usable"] = sized && planPngIcon(png.length, w, h, 32, 32, &layout);
+        if (row["usable"].get<bool>()) bytesOf[d.iconPaths[i]] = std::string(png.data, png.length);
+        if (status < kArchiveUnusable) freeArchiveMember(&png);
+        icons.push_back(row);
+    }
+    Json requests = Json::array();
+    for (const auto& request : kRequests) {
+        const char* member = modIconFor(d, request.size);
+        // An image the extension does not use gives stage 1 nothing.
+        if (member && !bytesOf.count(member)) member = nullptr;
+        Json row = {{"size", request.size}, {"use", request.use}, {"member", member ? Json(member) : Json(nullptr)}};
+        if (member && !options.extractDir.empty() && bytesOf.count(member)) {
+            std::error_code error;
+            std::filesystem::path dir = std::filesystem::u8path(options.extractDir);
+            std::filesystem::create_directories(dir, error);
+            std::string path = (dir / std::filesystem::u8path(jar.baseName + "-" + std::to_string(request.size) +
+                                                                ".png")).u8string();
+            FILE* out = std::fopen(path.c_str(), "wb");
+            const std::string& bytes = bytesOf[member];
+            bool written = out && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+            if (out) std::fclose(out);
+            row["file"] = written ? Json(path) : Json(nullptr);
+        }
+        requests.push_back(row);
+    }
+    section["descriptorIcon"] = {{"icons", icons}, {"requests", requests}};
 }
 
 void checkEntries(const std::vector<EntryFacts>& facts, const Json& requests, Json& report) {
@@ -142,6 +196,8 @@ void inspectIcon(const Jar& jar, const Options& options, Json& report) {
         section["entries"] = entries;
         section["requests"] = requests;
         checkEntries(facts, requests, report);
+    } else {
+        inspectDescriptorIcon(jar, options, section);
     }
     report["icon"] = section;
 }

@@ -102,6 +102,17 @@ void tooltip(Text& t, const Json& section) {
 
 void icon(Text& t, const Json& section) {
     std::string note = memberNote(section["member"]);
+    if (section.contains("descriptorIcon")) {
+        t.line("Icon: from the mod's descriptor (" + note + ")");
+        for (const Json& i : section["descriptorIcon"]["icons"])
+            t.row("  ", {{str(i["member"]), 34}, {i["image"].is_null() ? "(no PNG)" : str(i["image"]), 10}},
+                  i["usable"].get<bool>() ? "usable" : "not used: over 1 MiB, over 1024 pixels or wider than 2:1");
+        for (const Json& r : section["descriptorIcon"]["requests"])
+            t.row("    ", {{str(r["size"]), 4}, {str(r["use"]), 26}},
+                  (r["member"].is_null() ? std::string("no icon from the descriptor") : str(r["member"])) +
+                      (r.contains("file") ? "   -> " + str(r["file"]) : ""));
+        return;
+    }
     if (!note.empty()) {
         t.line("Icon: none of its own (" + note + ")");
         return;

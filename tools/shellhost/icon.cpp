@@ -117,6 +117,18 @@ void addConfiguredCandidates(std::vector<Candidate>* out) {
     }
 }
 
+// Without icon.ico, stage 1 gives the PNG a mod's descriptor names, scaled
+// to each asked size, as the handler's own code makes it.
+void addDescriptorCandidates(const std::wstring& jar, UINT large, UINT small, std::vector<Candidate>* out) {
+    HICON icons[2] = {nullptr, nullptr};
+    loadArchiveIcons(jar.c_str(), small, small, large, large, 32, &icons[0], &icons[1]);
+    for (HICON icon : icons) {
+        if (!icon) continue;
+        out->push_back({L"stage 1, the mod descriptor's PNG, scaled", lookOf(icon)});
+        DestroyIcon(icon);
+    }
+}
+
 // Stage 3 gives the module's icon group 1 at the asked size.
 void addModuleCandidate(HMODULE module, UINT size, std::vector<Candidate>* out) {
     HICON icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, int(size), int(size), 0));
@@ -208,6 +220,7 @@ int runIcon(Host& host, const std::vector<std::wstring>& args) {
 
     std::vector<Candidate> candidates;
     addArchiveCandidates(o.jar, &candidates);
+    if (candidates.empty()) addDescriptorCandidates(o.jar, o.large, o.small, &candidates);
     addConfiguredCandidates(&candidates);
     HMODULE module = GetModuleHandleW(L"Morvane.dll");
     const struct {

@@ -175,6 +175,28 @@ TEST_F(SetupTest, InstallsEachDllInItsFolderAndViewAndUninstallsWithoutATrace) {
     }
 }
 
+// Another program's property handler for .jar files is kept beside while
+// Morvane is installed, and the uninstaller puts it back.
+TEST_F(SetupTest, UninstallingPutsAnotherProgramsPropertyHandlerBack) {
+    const RegValue foreign = szValue("{0B8B7F3E-1111-4222-8333-944455556666}");
+    writeValue(HKEY_LOCAL_MACHINE, PROPERTY_HANDLER_KEY_PATH, nullptr, foreign);
+    ASSERT_EQ(install("MORVANE_SETUP"), 0u);
+    RegValue value;
+    ASSERT_TRUE(readValue(HKEY_LOCAL_MACHINE, PROPERTY_HANDLER_KEY_PATH, nullptr, &value));
+    EXPECT_EQ(value, szValue(CLSID_JARPROPERTIES_TEXT));
+    ASSERT_TRUE(readValue(HKEY_LOCAL_MACHINE, PROPERTY_HANDLER_KEY_PATH, SAVED_PROPERTY_HANDLER_VALUE, &value));
+    EXPECT_EQ(value, foreign);
+    RegValue command;
+    ASSERT_TRUE(readValue(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString", &command));
+    EXPECT_EQ(runProgram(command.bytes.c_str()), 0u);
+    ASSERT_TRUE(readValue(HKEY_LOCAL_MACHINE, PROPERTY_HANDLER_KEY_PATH, nullptr, &value));
+    EXPECT_EQ(value, foreign) << "the other program's handler is back";
+    EXPECT_FALSE(readValue(HKEY_LOCAL_MACHINE, PROPERTY_HANDLER_KEY_PATH, SAVED_PROPERTY_HANDLER_VALUE, &value));
+    deleteRegistryTree(HKEY_LOCAL_MACHINE, PROPERTY_HANDLER_KEY_PATH);
+    EXPECT_EQ(runProgram("wineboot.exe -r"), 0u);
+    expectNothingLeft(kDefault);
+}
+
 TEST_F(SetupTest, UpgradesWhileAProgramHasTheDllLoaded) {
     ASSERT_EQ(install("MORVANE_OLD_SETUP"), 0u);
     const std::string oldDll = readBinaryFile(kDefault.dll());
