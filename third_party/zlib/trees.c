@@ -14,7 +14,7 @@
  * a Huffman encoding of the lengths of all the code strings (in
  * ascending order by source values).  The actual code strings are
  * reconstructed from the lengths in the inflate process, as described
- * in the deflate specification.
+ * in the deflate format description (RFC 1951).
  *
  *  REFERENCES
  *
