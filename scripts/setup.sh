@@ -51,8 +51,37 @@ $SUDO apt-get update -qq >/dev/null 2>&1 || echo "setup: some package lists coul
 if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+# When the i386 index lags the amd64 one (or the other way round), a library
+# the two architectures share must be at one version in both, and apt's
+# resolver gives up on the whole set at once. Install wine32's i386 libraries
+# one at a time, each with its amd64 twin moved to the same version, a few
+# passes so that each finds its own dependencies there; only "Multi-Arch:
+# same" libraries, never an i386 replacement of an amd64 tool.
+align_i386() {
+  local pkg=$1 closure p base v ma inst pass fails
+  closure=$(apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts \
+    --no-breaks --no-replaces --no-enhances "$pkg" 2>/dev/null | grep -E '^[a-z0-9].*:i386$' | sort -u)
+  for pass in 1 2 3 4 5; do
+    fails=0
+    for p in $closure; do
+      dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' && continue
+      v=$(apt-cache policy "$p" | awk '/Candidate/{print $2}')
+      ma=$(apt-cache show "$p=$v" 2>/dev/null | awk '/^Multi-Arch/{print $2; exit}')
+      [ "$ma" = same ] || continue
+      base=${p%:i386}
+      inst=$(dpkg-query -W -f='${Version}' "$base:amd64" 2>/dev/null || true)
+      local twin=()
+      [ -n "$inst" ] && [ "$inst" != "$v" ] && twin=("$base:amd64=$v")
+      $SUDO apt-get install -y -qq --no-install-recommends --allow-downgrades "$p=$v" "${twin[@]}" \
+        >/dev/null 2>&1 || fails=$((fails + 1))
+    done
+    [ "$fails" -eq 0 ] && break
+  done
+  $SUDO apt-get install -y -qq --no-install-recommends "$pkg" >/dev/null 2>&1
+}
 if [ ${#missing_i386[@]} -gt 0 ]; then
-  if $SUDO apt-get install -y -qq --no-install-recommends "${missing_i386[@]}" >/dev/null 2>&1; then
+  if $SUDO apt-get install -y -qq --no-install-recommends "${missing_i386[@]}" >/dev/null 2>&1 ||
+     { echo "setup: aligning the i386 libraries with the amd64 ones" >&2; align_i386 wine32:i386; }; then
     $SUDO rm -f "$marker"
   else
     echo "setup: ${missing_i386[*]} cannot be installed here; the 32-bit Windows tests will be skipped" >&2
