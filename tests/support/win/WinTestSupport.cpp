@@ -233,8 +233,8 @@ STDMETHODIMP DropDataObject::GetData(FORMATETC* format, STGMEDIUM* medium) {
 
 // ---- message boxes ----------------------------------------------------------
 
-MessageBoxWatchdog::MessageBoxWatchdog(const std::wstring& caption, bool anyProcess)
-    : caption_(caption), anyProcess_(anyProcess), thread_([this] { run(); }) {}
+MessageBoxWatchdog::MessageBoxWatchdog(const std::wstring& caption, bool anyProcess, bool captionPrefix)
+    : caption_(caption), anyProcess_(anyProcess), captionPrefix_(captionPrefix), thread_([this] { run(); }) {}
 
 MessageBoxWatchdog::~MessageBoxWatchdog() {
     stop_ = true;
@@ -255,6 +255,7 @@ namespace {
 struct FindContext {
     const std::wstring* caption;
     bool anyProcess;
+    bool captionPrefix;
     HWND found;
 };
 BOOL CALLBACK findBox(HWND hwnd, LPARAM lp) {
@@ -264,7 +265,7 @@ BOOL CALLBACK findBox(HWND hwnd, LPARAM lp) {
     if ((!ctx->anyProcess && pid != GetCurrentProcessId()) || !IsWindowVisible(hwnd)) return TRUE;
     wchar_t title[256];
     GetWindowTextW(hwnd, title, 256);
-    if (*ctx->caption == title) {
+    if (ctx->captionPrefix ? std::wstring(title).rfind(*ctx->caption, 0) == 0 : *ctx->caption == title) {
         ctx->found = hwnd;
         return FALSE;
     }
@@ -286,9 +287,22 @@ BOOL CALLBACK findStatic(HWND child, LPARAM lp) {
 
 void MessageBoxWatchdog::run() {
     while (!stop_) {
-        FindContext ctx = {&caption_, anyProcess_, nullptr};
+        FindContext ctx = {&caption_, anyProcess_, captionPrefix_, nullptr};
         EnumWindows(findBox, reinterpret_cast<LPARAM>(&ctx));
         if (ctx.found) {
+            // A window with a button 1 (a box's OK, a wizard's Next, Install
+            // or Close) gets that button clicked once it is enabled, as a
+            // person would; closing a wizard would cancel it. A wizard whose
+            // work failed ends with only its button 2 enabled, labelled
+            // Close. Anything else is told OK and closed. A window under a
+            // box of its own waits.
+            HWND ok = GetDlgItem(ctx.found, IDOK);
+            HWND cancel = GetDlgItem(ctx.found, IDCANCEL);
+            HWND button = ok && IsWindowEnabled(ok) ? ok : ok && cancel && IsWindowEnabled(cancel) ? cancel : nullptr;
+            if (!IsWindowEnabled(ctx.found) || (ok && !button)) {
+                Sleep(20);
+                continue;
+            }
             std::wstring text;
             EnumChildWindows(ctx.found, findStatic, reinterpret_cast<LPARAM>(&text));
             {
@@ -296,8 +310,12 @@ void MessageBoxWatchdog::run() {
                 texts_.push_back(text);
             }
             ++count_;
-            PostMessageW(ctx.found, WM_COMMAND, IDOK, 0);
-            PostMessageW(ctx.found, WM_CLOSE, 0, 0);
+            if (button) {
+                PostMessageW(button, BM_CLICK, 0, 0);
+            } else {
+                PostMessageW(ctx.found, WM_COMMAND, IDOK, 0);
+                PostMessageW(ctx.found, WM_CLOSE, 0, 0);
+            }
             // Wait until it is gone, so it is counted once.
             for (int i = 0; i < 200 && IsWindow(ctx.found) && IsWindowVisible(ctx.found); ++i) Sleep(10);
         }

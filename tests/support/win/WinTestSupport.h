@@ -120,10 +120,12 @@ private:
 
 // Watches for a top-level window with the given caption on any thread of this
 // process (or of any process), records the text of its static control, and
-// closes it.
+// closes it. A wizard names each page after the caption ("... Setup:
+// Installation Folder"): with captionPrefix, any title that starts with the
+// caption is watched.
 class MessageBoxWatchdog {
 public:
-    explicit MessageBoxWatchdog(const std::wstring& caption, bool anyProcess = false);
+    explicit MessageBoxWatchdog(const std::wstring& caption, bool anyProcess = false, bool captionPrefix = false);
     ~MessageBoxWatchdog();
     int count() const { return count_; }
     std::wstring lastText() const;
@@ -133,6 +135,7 @@ private:
     void run();
     std::wstring caption_;
     bool anyProcess_;
+    bool captionPrefix_;
     std::atomic<bool> stop_{false};
     std::atomic<int> count_{0};
     mutable std::mutex mutex_;

@@ -164,7 +164,7 @@ TEST_F(SetupTest, InstallsEachDllInItsFolderAndViewAndUninstallsWithoutATrace) {
     const struct {
         const char* options;
         const Layout& at;
-    } cases[] = {{"", kDefault}, {" /D=C:\\Tools\\Morvane", kChosen}};
+    } cases[] = {{" /S", kDefault}, {" /S /D=C:\\Tools\\Morvane", kChosen}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.at.folder);
         ASSERT_EQ(install("MORVANE_SETUP", c.options), 0u);
@@ -258,7 +258,7 @@ TEST_F(SetupTest, AFailedRegistrationLeavesNothingBehindAndShowsABoxOnlyToAPerso
         DeleteFileA(setupLog().c_str());
         {
             MessageBoxWatchdog dllBox(REG_TEST_BOX_CAPTION, true);
-            MessageBoxWatchdog setupWindows(widen(wizard), true);
+            MessageBoxWatchdog setupWindows(widen(wizard), true, true);
             EXPECT_EQ(install("MORVANE_SETUP", silent ? " /S" : ""), kFailedAndTakenBack);
             EXPECT_EQ(dllBox.count(), silent ? 0 : 1);
             if (silent) {
