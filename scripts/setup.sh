@@ -56,7 +56,8 @@ fi
 # resolver gives up on the whole set at once. Install wine32's i386 libraries
 # one at a time, each with its amd64 twin moved to the same version, a few
 # passes so that each finds its own dependencies there; only "Multi-Arch:
-# same" libraries, never an i386 replacement of an amd64 tool.
+# same" libraries, never an i386 replacement of an amd64 tool, and never at
+# the cost of removing one of the machine's packages (--no-remove).
 align_i386() {
   local pkg=$1 closure p base v ma inst pass fails
   closure=$(apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts \
@@ -72,12 +73,12 @@ align_i386() {
       inst=$(dpkg-query -W -f='${Version}' "$base:amd64" 2>/dev/null || true)
       local twin=()
       [ -n "$inst" ] && [ "$inst" != "$v" ] && twin=("$base:amd64=$v")
-      $SUDO apt-get install -y -qq --no-install-recommends --allow-downgrades "$p=$v" "${twin[@]}" \
+      $SUDO apt-get install -y -qq --no-install-recommends --no-remove --allow-downgrades "$p=$v" "${twin[@]}" \
         >/dev/null 2>&1 || fails=$((fails + 1))
     done
     [ "$fails" -eq 0 ] && break
   done
-  $SUDO apt-get install -y -qq --no-install-recommends "$pkg" >/dev/null 2>&1
+  $SUDO apt-get install -y -qq --no-install-recommends --no-remove "$pkg" >/dev/null 2>&1
 }
 if [ ${#missing_i386[@]} -gt 0 ]; then
   if $SUDO apt-get install -y -qq --no-install-recommends "${missing_i386[@]}" >/dev/null 2>&1 ||
