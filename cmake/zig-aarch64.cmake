@@ -13,6 +13,7 @@ set(CMAKE_RANLIB ${CMAKE_CURRENT_LIST_DIR}/zig/ranlib CACHE FILEPATH "")
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 # llvm-objdump reads ARM64 PE files, which binutils' objdump does not.
 set(CMAKE_OBJDUMP llvm-objdump-14 CACHE FILEPATH "")
+set(CMAKE_STRIP llvm-strip-14 CACHE FILEPATH "")
 set(MORVANE_BUNDLED_ZLIB ON)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

@@ -3,15 +3,20 @@
 ; unless chosen otherwise) and the 32-bit Morvane.dll into
 ; %ProgramFiles(x86)%\Morvane (or the folder's x86 subfolder when another
 ; folder was chosen); on 32-bit Windows the 32-bit ones into the installation
-; folder. Each DLL registers itself (DllRegisterServer) through the regsvr32 of
+; folder. ARM64 Windows is 64-bit Windows whose Explorer loads ARM64 DLLs only:
+; it gets the ARM64 DLL and morvane-inspect.exe in the 64-bit place, and the
+; 32-bit DLL as on x64. x64 programs there share the 64-bit view with
+; Explorer, so their file dialogs go without Morvane. Each DLL registers itself (DllRegisterServer) through the regsvr32 of
 ; its own bitness, so the saved default icon is handled by the DLL alone.
 ;
 ; scripts/package.sh builds it with these symbols:
 ;   VERSION  the version, three numbers (the file VERSION)
 ;   FILES32  the folder with the 32-bit Morvane.dll and morvane-inspect.exe
 ;   FILES64  the same for 64-bit
+;   FILESARM64  the same for ARM64 (without it ARM64 Windows gets FILES64)
 ;   KB32     what 32-bit Windows gets, in KiB
 ;   KB64     what 64-bit Windows gets, in KiB
+;   KBARM64  what ARM64 Windows gets, in KiB
 ;   ICON     the product's icon file
 ;   UNINSTALL_PROGRAM  the uninstaller that Uninstall.nsi made
 ;   OUTFILE  the setup program to write
@@ -87,6 +92,21 @@ Var Registered    ; the bitnesses registered so far by this run: "", "64", "64 3
   IntOp $0 $0 + $1
 !macroend
 
+; The files of the 64-bit place, for the processor of this Windows.
+!macro Files64
+  !ifdef FILESARM64
+    ${If} ${IsNativeARM64}
+      File "${FILESARM64}/${DLL}"
+      File "${FILESARM64}/${INSPECT}"
+    ${Else}
+  !endif
+      File "${FILES64}/${DLL}"
+      File "${FILES64}/${INSPECT}"
+  !ifdef FILESARM64
+    ${EndIf}
+  !endif
+!macroend
+
 !macro RegisterOrUndo BITS FILE
   !insertmacro Regsvr32 ${BITS} "" "${FILE}"
   ${If} $0 != 0
@@ -104,6 +124,11 @@ Function .onInit
   ; The space the folder page asks for: the files of this system's bitness.
   ${If} ${RunningX64}
     SectionSetSize 0 ${KB64}
+    !ifdef FILESARM64
+      ${If} ${IsNativeARM64}
+        SectionSetSize 0 ${KBARM64}
+      ${EndIf}
+    !endif
   ${Else}
     SectionSetSize 0 ${KB32}
   ${EndIf}
@@ -190,8 +215,7 @@ Section
   SetOutPath "$INSTDIR"
   ${If} ${RunningX64}
     !insertmacro SetAside "$Folder32\${DLL}" $AsideDll32
-    File "${FILES64}/${DLL}"
-    File "${FILES64}/${INSPECT}"
+    !insertmacro Files64
     SetOutPath "$Folder32"
     File "${FILES32}/${DLL}"
     !insertmacro RegisterOrUndo 64 "$INSTDIR\${DLL}"

@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
 # Builds the setup program build/dist/Morvane-<version>-setup.exe (the version
-# from the file VERSION) with NSIS from the Release builds of both Windows
-# trees, build/win32 and build/win64 (the trees scripts/test.sh tests), of
-# which it builds only the DLL and morvane-inspect. The DLLs and programs ship
+# from the file VERSION) with NSIS from the Release builds of the three Windows
+# trees, build/win32, build/win64 and build/arm64 (the trees scripts/test.sh
+# tests), of which it builds only the DLL and morvane-inspect. The DLLs and programs ship
 # without symbols and debug information. Beside the setup program it writes
 # the winget manifest, winget/ in the same folder. Prints the setup program's
 # path last.
 #
-# usage: package.sh [--version V --trees WIN32_TREE WIN64_TREE --out FILE]
+# usage: package.sh [--version V --trees WIN32_TREE WIN64_TREE [ARM64_TREE] --out FILE]
 # With the options it packs trees that are built already, under another
 # version number (the upgrade tests make an older version's setup that way).
+# Without an ARM64 tree, ARM64 Windows gets the x64 files, which its Explorer
+# does not load: fit for tests under x64 Wine only, and the script says so.
 #
 # Signing: with MORVANE_SIGN_PKCS12 (a PKCS#12 file with the code-signing
 # certificate, its chain and its key) and MORVANE_SIGN_PASSWORD, every file
-# that ships is signed with osslsigncode (SHA-256): both DLLs, both
-# morvane-inspect.exe, the uninstaller before it is packed and the setup
+# that ships is signed with osslsigncode (SHA-256): the DLLs, the
+# morvane-inspect.exe programs, the uninstaller before it is packed and the setup
 # program last. MORVANE_SIGN_TIMESTAMP_URL names an RFC 3161 time-stamping
 # service, so the signatures stay valid after the certificate expires.
 # Without a certificate it builds unsigned and says so.
@@ -26,12 +28,15 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 version=$(cat "$root/VERSION")
 tree32="$root/build/win32"
 tree64="$root/build/win64"
+treearm64="$root/build/arm64"
 out=""
 build=1
 while [ $# -gt 0 ]; do
   case $1 in
     --version) version=$2; shift 2 ;;
-    --trees) tree32=$(cd "$2" && pwd); tree64=$(cd "$3" && pwd); build=0; shift 3 ;;
+    --trees)
+      tree32=$(cd "$2" && pwd); tree64=$(cd "$3" && pwd); treearm64=""; build=0; shift 3
+      if [ $# -gt 0 ] && [ "${1#--}" = "$1" ]; then treearm64=$(cd "$1" && pwd); shift; fi ;;
     --out) out=$2; shift 2 ;;
     *) sed -n 's/^# usage: //p' "$0" >&2; exit 2 ;;
   esac
@@ -40,7 +45,9 @@ out=${out:-$root/build/dist/Morvane-$version-setup.exe}
 
 if [ $build = 1 ]; then
   bash "$root/scripts/setup.sh"
-  for tree in "$tree32:mingw-i686" "$tree64:mingw-x86_64"; do
+  MORVANE_ZIG=$(bash "$root/scripts/setup-arm64.sh") || { echo "package: Zig, for the ARM64 tree, is missing" >&2; exit 1; }
+  export MORVANE_ZIG
+  for tree in "$tree32:mingw-i686" "$tree64:mingw-x86_64" "$treearm64:zig-aarch64"; do
     dir=${tree%%:*}
     echo "== Release build: $dir" >&2
     mkdir -p "$dir"
@@ -77,20 +84,25 @@ sign() {
   echo "signed $(basename "$1"): $(stat -c %s "$1") bytes" >&2
 }
 
-# ship BITS TREE: the tree's DLL and inspect program, stripped and signed, in
-# $files/BITS.
+# ship NAME TREE: the tree's DLL and inspect program, stripped and signed, in
+# $files/NAME (32, 64 or arm64).
 ship() {
   local strip
   strip=$(sed -n 's/^CMAKE_STRIP:FILEPATH=//p' "$2/CMakeCache.txt")
   mkdir -p "$files/$1"
   for f in Morvane.dll morvane-inspect.exe; do
     "$strip" --strip-all -o "$files/$1/$f" "$2/bin/$f"
-    echo "$1-bit $f: $(stat -c %s "$2/bin/$f") bytes as built, $(stat -c %s "$files/$1/$f") stripped" >&2
+    echo "$1 $f: $(stat -c %s "$2/bin/$f") bytes as built, $(stat -c %s "$files/$1/$f") stripped" >&2
     sign "$files/$1/$f"
   done
 }
 ship 32 "$tree32"
 ship 64 "$tree64"
+if [ -n "$treearm64" ]; then
+  ship arm64 "$treearm64"
+else
+  echo "package: no ARM64 tree, so ARM64 Windows gets the x64 files, which its Explorer does not load" >&2
+fi
 # kib FILE...: their size in KiB.
 kib() { stat -c %s "$@" | awk '{ total += $1 } END { print int(total / 1024) }'; }
 
@@ -112,7 +124,10 @@ icon="$tree64/res/Morvane.ico"
 makensis -V2 "${plugins[@]}" -DVERSION="$version" -DICON="$icon" -DOUTFILE="$files/uninstall.exe" \
   "$root/installer/Uninstall.nsi" >&2
 sign "$files/uninstall.exe"
-makensis -V2 "${plugins[@]}" -DVERSION="$version" -DFILES32="$files/32" -DFILES64="$files/64" \
+arm64=()
+[ -n "$treearm64" ] && arm64=(-DFILESARM64="$files/arm64"
+  -DKBARM64="$(kib "$files"/arm64/* "$files/32/Morvane.dll" "$files/uninstall.exe")")
+makensis -V2 "${plugins[@]}" "${arm64[@]}" -DVERSION="$version" -DFILES32="$files/32" -DFILES64="$files/64" \
   -DKB32="$(kib "$files"/32/* "$files/uninstall.exe")" \
   -DKB64="$(kib "$files"/64/* "$files/32/Morvane.dll" "$files/uninstall.exe")" \
   -DICON="$icon" -DUNINSTALL_PROGRAM="$files/uninstall.exe" -DOUTFILE="$out" "$root/installer/Morvane.nsi" >&2

@@ -31,18 +31,6 @@ build_tree() {
 }
 
 build_tree "native (clang, ASan+UBSan, libFuzzer)" "$native" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
-# The Windows trees are Release builds, as the setup program ships them: the
-# suites test the DLLs that ship, and the setup program is packed from these
-# very trees.
-setup="$root/build/dist/Morvane-$(cat "$root/VERSION")-setup.exe"
-build_tree "win32 (mingw-w64 i686)" "$win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DMORVANE_SETUP="$setup"
-# The 64-bit tree tests its DLL together with the 32-bit one, and takes the
-# fixtures that the 32-bit tree's tests make.
-build_tree "win64 (mingw-w64 x86_64)" "$win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DMORVANE_OTHER_DLL="$win32/bin/Morvane.dll" -DMORVANE_SHARED_FIXTURES="$win32/fixtures" \
-  -DMORVANE_SETUP="$setup"
-
 # The ARM64 tree needs Zig from npm (scripts/setup-arm64.sh), which may be
 # missing where the registry could not be reached: then it is skipped and the
 # summary says so.
@@ -61,16 +49,30 @@ if zig=$(bash scripts/setup-arm64.sh 2>/dev/null) && [ -n "$zig" ]; then
     echo "arm64_emulated of build/arm64 (Debian's arm64 Wine could not be unpacked: see build/arm64-wine.log)" \
       >"$root/build/arm64/test-results/skipped.txt"
   fi
+  # Its Windows tests take the fixtures that the 32-bit tree's tests make.
   build_tree "arm64 (Zig clang, aarch64-windows-gnu)" "$arm64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/zig-aarch64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DMORVANE_ARM64_WINE_ROOT="$wine_root"
+    -DCMAKE_BUILD_TYPE=Release -DMORVANE_ARM64_WINE_ROOT="$wine_root" -DMORVANE_SHARED_FIXTURES="$root/build/win32/fixtures"
 else
   arm64=""
   echo "dll_exports_imports of build/arm64 (Zig could not be installed: see scripts/setup-arm64.sh)" \
     >"$root/build/arm64/test-results/skipped.txt"
 fi
 
-echo "== setup program (from the two Windows trees, NSIS)"
-bash scripts/package.sh --trees "$win32" "$win64" --out "$setup" >/dev/null 2>"$root/build/package.log" \
+# The Windows trees are Release builds, as the setup program ships them: the
+# suites test the DLLs that ship, and the setup program is packed from these
+# very trees.
+setup="$root/build/dist/Morvane-$(cat "$root/VERSION")-setup.exe"
+build_tree "win32 (mingw-w64 i686)" "$win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DMORVANE_SETUP="$setup"
+# The 64-bit tree tests its DLL together with the 32-bit one, takes the
+# fixtures that the 32-bit tree's tests make, and packs the setup program of
+# all three trees in its packaging test.
+build_tree "win64 (mingw-w64 x86_64)" "$win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DMORVANE_OTHER_DLL="$win32/bin/Morvane.dll" -DMORVANE_SHARED_FIXTURES="$win32/fixtures" \
+  -DMORVANE_SETUP="$setup" -DMORVANE_ARM64_TREE="$arm64"
+
+echo "== setup program (from the Windows trees, NSIS)"
+bash scripts/package.sh --trees "$win32" "$win64" ${arm64:+"$arm64"} --out "$setup" >/dev/null 2>"$root/build/package.log" \
   || { tail -30 "$root/build/package.log"; echo "packaging failed"; status=1; }
 
 rm -rf "$native/test-results" "$win32/test-results" "$win64/test-results"
@@ -86,8 +88,9 @@ echo "== Windows tests under Wine, 64-bit"
 bash scripts/wine-ctest.sh "$win64" --timeout 600 --output-on-failure --output-junit "$win64/test-results/ctest.xml" || status=1
 
 if [ -n "$arm64" ]; then
-  echo "== ARM64 DLL check, and the DLL under emulation"
-  ctest --test-dir "$arm64" --output-on-failure --output-junit "$arm64/test-results/ctest.xml" || status=1
+  echo "== ARM64 DLL check, and the DLL's Windows tests under emulation"
+  xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir "$arm64" --output-on-failure \
+    --output-junit "$arm64/test-results/ctest.xml" || status=1
 fi
 
 t2=$(date +%s)

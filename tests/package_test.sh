@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The setup program as scripts/package.sh makes it from two built trees:
+# The setup program as scripts/package.sh makes it from the built trees:
 # signed with a throw-away certificate authority and code-signing certificate
 # made here by openssl, every PE file inside it (unpacked by 7-Zip) and the
 # setup program itself verify against that authority, and one changed byte
@@ -7,10 +7,14 @@
 # is read by PyYAML and has this version, the setup program's SHA-256 and the
 # exit codes of installer/Common.nsh, each of which the README explains.
 #
-# usage: package_test.sh WIN32_TREE WIN64_TREE
+# With an ARM64 tree, the setup program holds the ARM64 DLL and inspect
+# program beside the x86 and x64 ones.
+#
+# usage: package_test.sh WIN32_TREE WIN64_TREE [ARM64_TREE]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-tree32=$(cd "$1" && pwd) tree64=$(cd "$2" && pwd)
+trees=()
+for t in "$@"; do trees+=("$(cd "$t" && pwd)"); done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -28,25 +32,31 @@ openssl pkcs12 -export -inkey sign.key -in sign.pem -certfile ca.pem -passout pa
 
 unsigned="$work/unsigned/Morvane-$version-setup.exe"
 signed="$work/signed/Morvane-$version-setup.exe"
-bash "$root/scripts/package.sh" --version "$version" --trees "$tree32" "$tree64" --out "$unsigned" \
+bash "$root/scripts/package.sh" --version "$version" --trees "${trees[@]}" --out "$unsigned" \
   >/dev/null 2>unsigned.log || { cat unsigned.log; fail "unsigned build"; }
 grep -q "nothing is signed" unsigned.log || fail "an unsigned build does not say so"
 MORVANE_SIGN_PKCS12=sign.p12 MORVANE_SIGN_PASSWORD=test-password \
-  bash "$root/scripts/package.sh" --version "$version" --trees "$tree32" "$tree64" --out "$signed" \
+  bash "$root/scripts/package.sh" --version "$version" --trees "${trees[@]}" --out "$signed" \
   >/dev/null 2>signed.log || { cat signed.log; fail "signed build"; }
 if grep -q test-password signed.log; then fail "the password shows in the output"; fi
 
 verify() { osslsigncode verify -CAfile "$work/ca.pem" -in "$1" >"$work/verify.log" 2>&1; }
+# machine FILE: the PE file's machine type, in hex.
+machine() { od -An -tx2 -j $(($(od -An -tu4 -j 60 -N4 "$1") + 4)) -N2 "$1" | tr -d ' '; }
+if [ ${#trees[@]} = 3 ]; then files=10 machines="014c 8664 aa64"; else files=8 machines="014c 8664"; fi
 # Every PE file that ships, as the setup program holds it, and the setup
 # program itself: signed when built signed, unsigned otherwise.
 for build in unsigned signed; do
   setup="$work/$build/Morvane-$version-setup.exe"
   mkdir "$work/$build/files"
-  7zz x -y -o"$work/$build/files" "$setup" >/dev/null || fail "7-Zip cannot unpack the $build setup program"
+  # Files of the same name in one folder are kept apart (Morvane_1.dll).
+  7zz x -aou -o"$work/$build/files" "$setup" >/dev/null || fail "7-Zip cannot unpack the $build setup program"
   shipped=("$setup")
   while IFS= read -r f; do shipped+=("$f"); done < <(find "$work/$build/files" -type f \( -name '*.dll' -o -name '*.exe' \) \
     | sort)
-  [ ${#shipped[@]} = 8 ] || fail "$build: ${#shipped[@]} files, not the setup program, 2 DLLs, 2 inspect programs, the uninstaller and 2 plugins"
+  [ ${#shipped[@]} = $files ] || fail "$build: ${#shipped[@]} files, not the setup program, $((files / 2 - 2)) DLLs and as many inspect programs, the uninstaller and 2 plugins"
+  dlls=$(for f in $(find "$work/$build/files" -name 'Morvane*.dll'); do machine "$f"; done | sort | xargs)
+  [ "$dlls" = "$machines" ] || fail "$build: DLLs for the machines $dlls, not $machines"
   for f in "${shipped[@]}"; do
     if [ $build = signed ]; then
       verify "$f" || { cat "$work/verify.log"; fail "signed $f does not verify"; }
@@ -75,7 +85,7 @@ for d in docs.values():
     assert d["PackageIdentifier"] == "Morvane.Morvane" and d["PackageVersion"] == version, d
     assert "@" not in yaml.safe_dump(d), d
 inst = docs["Morvane.Morvane.installer.yaml"]
-assert [i["InstallerSha256"] for i in inst["Installers"]] == [sha256, sha256], inst["Installers"]
+assert {i["Architecture"]: i["InstallerSha256"] for i in inst["Installers"]} == dict.fromkeys(["x64", "x86", "arm64"], sha256), inst["Installers"]
 assert inst["InstallerSwitches"]["Silent"] == "/S" and inst["ElevationRequirement"] == "elevatesSelf"
 assert inst["AppsAndFeaturesEntries"][0]["DisplayVersion"] == version
 # The exit codes the setup program ends with, and those the manifest maps.
