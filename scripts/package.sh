@@ -45,9 +45,15 @@ out=${out:-$root/build/dist/Morvane-$version-setup.exe}
 
 if [ $build = 1 ]; then
   bash "$root/scripts/setup.sh"
-  MORVANE_ZIG=$(bash "$root/scripts/setup-arm64.sh") || { echo "package: Zig, for the ARM64 tree, is missing" >&2; exit 1; }
-  export MORVANE_ZIG
-  for tree in "$tree32:mingw-i686" "$tree64:mingw-x86_64" "$treearm64:zig-aarch64"; do
+  trees=("$tree32:mingw-i686" "$tree64:mingw-x86_64")
+  if MORVANE_ZIG=$(bash "$root/scripts/setup-arm64.sh") && [ -n "$MORVANE_ZIG" ]; then
+    export MORVANE_ZIG
+    trees+=("$treearm64:zig-aarch64")
+  else
+    echo "package: Zig, for the ARM64 tree, could not be installed (scripts/setup-arm64.sh)" >&2
+    treearm64=""
+  fi
+  for tree in "${trees[@]}"; do
     dir=${tree%%:*}
     echo "== Release build: $dir" >&2
     mkdir -p "$dir"
