@@ -11,15 +11,7 @@
 # trees' cp932 prefix.
 set(arm64_filter_icon "-IconTest.EachStageLogsTheHandlesItLeaves")
 set(arm64_filter_drop_target "-DropTest.DebugBox*:DropTest.AnsiNamesInADoubleByteCodePage")
-set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
-set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-
-file(GLOB win_support CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support/win/*.cpp)
-add_library(win_test_support STATIC ${win_support})
-target_include_directories(win_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/support)
-target_link_libraries(win_test_support PUBLIC morvane_win_platform gtest)
+include(${CMAKE_CURRENT_SOURCE_DIR}/win_support.cmake)
 
 set(arm64_wine bash ${CMAKE_CURRENT_SOURCE_DIR}/arm64_wine.sh ${MORVANE_ARM64_WINE_ROOT} ${CMAKE_BINARY_DIR}
   ${MORVANE_SHARED_FIXTURES})
