@@ -6,8 +6,9 @@
 ; folder. ARM64 Windows is 64-bit Windows whose Explorer loads ARM64 DLLs only:
 ; it gets the ARM64 DLL and morvane-inspect.exe in the 64-bit place, and the
 ; 32-bit DLL as on x64. x64 programs there share the 64-bit view with
-; Explorer, so their file dialogs go without Morvane. Each DLL registers itself (DllRegisterServer) through the regsvr32 of
-; its own bitness, so the saved default icon is handled by the DLL alone.
+; Explorer, so their file dialogs go without Morvane. Each DLL registers
+; itself (DllRegisterServer) through the regsvr32 of its own bitness, so the
+; saved default icon is handled by the DLL alone.
 ;
 ; scripts/package.sh builds it with these symbols:
 ;   VERSION  the version, three numbers (the file VERSION)

@@ -40,6 +40,4 @@ foreach(base com registration icon infotip drop_target version_page)
     set_property(TEST win_${base} APPEND PROPERTY ENVIRONMENT "GTEST_FILTER=${arm64_filter_${base}}")
   endif()
 endforeach()
-target_sources(win_icon PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/support/win/manifest/compatibility.rc)
-set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/support/win/manifest/compatibility.rc PROPERTIES
-  OBJECT_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support/win/manifest/compatibility.manifest)
+morvane_windows10_manifest(win_icon)

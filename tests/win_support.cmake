@@ -9,3 +9,11 @@ file(GLOB win_support CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support/win/
 add_library(win_test_support STATIC ${win_support})
 target_include_directories(win_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/support)
 target_link_libraries(win_test_support PUBLIC morvane_win_platform gtest)
+
+# A test program manifested for Windows 10, which then reads the system
+# version as Explorer does (without it Windows and Wine tell it 6.2 at most).
+function(morvane_windows10_manifest target)
+  set(manifest ${CMAKE_CURRENT_SOURCE_DIR}/support/win/manifest)
+  target_sources(${target} PRIVATE ${manifest}/compatibility.rc)
+  set_source_files_properties(${manifest}/compatibility.rc PROPERTIES OBJECT_DEPENDS ${manifest}/compatibility.manifest)
+endfunction()
